@@ -1,0 +1,1 @@
+#include "report/inventory_report.h"

@@ -1,0 +1,30 @@
+#!/bin/sh
+# Installs, from Debian's packages, what building and testing Halvoran needs and is missing.
+# Idempotent: a second run installs nothing. Needs root (or sudo) only when something is missing.
+set -eu
+
+packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64
+wine32:i386 xvfb x11-apps imagemagick googletest pci.ids usb.ids procps util-linux file"
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+    need_update=1
+fi
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -n "$missing" ]; then
+    echo "setup: installing$missing"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+elif [ "${need_update:-0}" = 1 ]; then
+    $sudo apt-get update -qq
+fi

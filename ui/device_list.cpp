@@ -1,0 +1,1 @@
+#include "ui/device_list.h"
