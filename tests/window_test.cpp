@@ -1,0 +1,2 @@
+// Placeholder until this area has its tests.
+#include <gtest/gtest.h>
