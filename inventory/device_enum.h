@@ -21,8 +21,8 @@ void ReadDeviceRecord(HDEVINFO set, PSP_DEVINFO_DATA deviceInfoData, DeviceRecor
 
 // The two device-set calls, replaceable so that tests can make the system refuse a set.
 struct DeviceSetApi {
-    HDEVINFO(WINAPI* getClassDevs)(const GUID* classGuid, PCWSTR enumerator, HWND parent,
-                                   DWORD flags);
+    HDEVINFO(WINAPI* getClassDevs)
+    (const GUID* classGuid, PCWSTR enumerator, HWND parent, DWORD flags);
     BOOL(WINAPI* destroyInfoList)(HDEVINFO set);
 };
 extern DeviceSetApi g_deviceSetApi;

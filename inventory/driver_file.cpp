@@ -29,6 +29,21 @@ int FileNameFromImagePath(const WCHAR* imagePath, WCHAR* out, DWORD outCapacity)
     return 1;
 }
 
+int FileNameFromImagePathData(WCHAR* imagePath, DWORD capacity, DWORD dataBytes, WCHAR* out,
+                              DWORD outCapacity) {
+    if (imagePath == nullptr || capacity == 0) {
+        return 0;
+    }
+    // The text ends where the value's data end, whether or not they carried a terminator, and
+    // always inside the buffer.
+    DWORD units = dataBytes / sizeof(WCHAR);
+    if (units > capacity - 1) {
+        units = capacity - 1;
+    }
+    imagePath[units] = 0;
+    return FileNameFromImagePath(imagePath, out, outCapacity);
+}
+
 int GetDriverFileName(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, WCHAR* out,
                       DWORD outCapacity) {
     if (out == nullptr || outCapacity == 0) {
@@ -67,11 +82,5 @@ int GetDriverFileName(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, W
         return 0;
     }
 
-    // The text ends where the returned data end, whether or not they carried a terminator.
-    DWORD units = size / sizeof(WCHAR);
-    if (units > ARRAYSIZE(imagePath) - 1) {
-        units = ARRAYSIZE(imagePath) - 1;
-    }
-    imagePath[units] = 0;
-    return FileNameFromImagePath(imagePath, out, outCapacity);
+    return FileNameFromImagePathData(imagePath, ARRAYSIZE(imagePath), size, out, outCapacity);
 }

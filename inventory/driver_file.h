@@ -13,3 +13,9 @@ int GetDriverFileName(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, W
 // backslash or slash, drops one closing double quote when more than that quote remains, and cuts
 // the result to outCapacity - 1 units. Returns 0, leaving out untouched, when nothing remains.
 int FileNameFromImagePath(const WCHAR* imagePath, WCHAR* out, DWORD outCapacity);
+
+// The same for an image path read from the registry into a buffer of capacity units: the text
+// ends after dataBytes bytes (a value stored without its terminator carries none), and never
+// later than the buffer's last unit, which then gives way to the terminator.
+int FileNameFromImagePathData(WCHAR* imagePath, DWORD capacity, DWORD dataBytes, WCHAR* out,
+                              DWORD outCapacity);

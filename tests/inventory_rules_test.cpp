@@ -148,6 +148,51 @@ TEST(FileNameFromImagePath, QuotedNameCutKeepsNoQuote) {
     EXPECT_WTEXT(L"abcd", out);
 }
 
+TEST(FileNameFromImagePathData, TextEndsWithTheData) {
+    // The buffer still holds an earlier, longer value; the new value carries no terminator.
+    const struct {
+        const char* what;
+        const WCHAR* newData;
+        DWORD dataBytes;
+        int result;
+        const WCHAR* shown;
+    } cases[] = {
+        {"short value without terminator", L"C:\\ok.sys", 9 * sizeof(WCHAR), 1, L"ok.sys"},
+        {"value with its terminator", L"C:\\ok.sys", 10 * sizeof(WCHAR), 1, L"ok.sys"},
+        {"odd byte count", L"C:\\ok.sys", 9 * sizeof(WCHAR) + 1, 1, L"ok.sys"},
+        {"empty value", L"", 0, 0, L"N/A"},
+        {"value ending in a separator", L"C:\\dir\\", 7 * sizeof(WCHAR), 0, L"N/A"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WCHAR buffer[1024];
+        wmemset(buffer, L'z', ARRAYSIZE(buffer));
+        buffer[40] = L'\\';
+        buffer[ARRAYSIZE(buffer) - 1] = 0;
+        memcpy(buffer, c.newData, c.dataBytes & ~1u);
+        WCHAR out[kFieldCapacity];
+        wcscpy(out, L"N/A");
+        EXPECT_EQ(c.result,
+                  FileNameFromImagePathData(buffer, ARRAYSIZE(buffer), c.dataBytes, out, 512));
+        EXPECT_WTEXT(c.shown, out);
+    }
+}
+
+TEST(FileNameFromImagePathData, FullBufferGivesWayToTheTerminator) {
+    // 2048 bytes with no terminator: the last unit is replaced, the rest is read.
+    WCHAR buffer[1024];
+    wmemset(buffer, L'y', ARRAYSIZE(buffer));
+    buffer[3] = L'\\';
+    WCHAR out[kFieldCapacity + 1];
+    EXPECT_EQ(1, FileNameFromImagePathData(buffer, ARRAYSIZE(buffer), 2048, out, ARRAYSIZE(out)));
+    EXPECT_EQ(0, buffer[1023]);
+    EXPECT_EQ(512u, wcslen(out));
+    // Data said to be longer than the buffer are still ended inside it.
+    wmemset(buffer, L'y', ARRAYSIZE(buffer));
+    EXPECT_EQ(1, FileNameFromImagePathData(buffer, 8, 4000, out, ARRAYSIZE(out)));
+    EXPECT_WTEXT(L"yyyyyyy", out);
+}
+
 TEST(GetDriverFileName, NullOutOrZeroCapacityTouchesNothing) {
     WCHAR out[4] = {L'x', L'y', L'z', 0};
     SP_DEVINFO_DATA data = {};
