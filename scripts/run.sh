@@ -1,0 +1,65 @@
+#!/bin/sh
+# Builds Halvoran and opens it under Wine (the README's run command).
+# With a display, the window opens there and the command returns once it is closed. Without one,
+# the program runs under Xvfb: once its window is shown and painted, a screenshot of it is saved
+# as build/screenshot.png and its path printed, then the program is closed like a user closes it.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+
+# The architecture whose programs this machine's Wine runs (i686 where it can run 32-bit code).
+arch=$("$root/scripts/arch.sh")
+build="$root/build/$arch"
+mkdir -p "$root/build"
+"$root/scripts/build.sh" "$arch"
+exe="$build/Halvoran.exe"
+
+work=$(mktemp -d)
+trap '"$root/scripts/wine-session.sh" stop "$build"; rm -rf "$work"' EXIT
+"$root/scripts/wine-session.sh" start "$build"
+
+if [ -n "${DISPLAY:-}" ]; then
+    "$build/wine-run.sh" "$exe"
+    exit
+fi
+
+# The session's Wine settings, and the DISPLAY of the Xvfb it started.
+. "$build/wine-env.sh"
+log="$build/run.log"
+"$WINE" "$exe" >"$log" 2>&1 </dev/null &
+program=$!
+
+# The window is mapped only once the device list has been filled. Capture it until two
+# captures in a row are the same: the controls have finished painting.
+tries=0
+while :; do
+    if xwd -silent -name Halvoran -out "$work/new.xwd" 2>/dev/null; then
+        if [ -f "$work/last.xwd" ] && cmp -s "$work/new.xwd" "$work/last.xwd"; then
+            break
+        fi
+        mv "$work/new.xwd" "$work/last.xwd"
+    fi
+    if ! kill -0 "$program" 2>/dev/null; then
+        echo "run: Halvoran ended before showing its window (see $log)" >&2
+        exit 1
+    fi
+    tries=$((tries + 1))
+    if [ "$tries" -ge 300 ]; then
+        echo "run: no Halvoran window after 60 s (see $log)" >&2
+        exit 1
+    fi
+    sleep 0.2
+done
+
+screenshot="$root/build/screenshot.png"
+/usr/bin/convert "xwd:$work/last.xwd" "$screenshot"
+echo "$screenshot"
+
+# Asks every window of the program to close (WM_CLOSE), as the close box does.
+"$WINE" taskkill /im Halvoran.exe >>"$log" 2>&1 </dev/null || true
+status=0
+wait "$program" || status=$?
+if [ "$status" -ne 0 ]; then
+    echo "run: Halvoran ended with exit code $status (see $log)" >&2
+fi
+exit "$status"
