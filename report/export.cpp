@@ -78,8 +78,10 @@ int ExportDevicesToText(HWND ownerWindow) {
     WriteReportHeader(stream);
     DWORD count = WalkDevices(set, WriteDeviceToReport, stream);
 
-    // A write that failed along the way counts as much as a failed final flush.
-    bool written = ferror(stream) == 0;
+    // A write that failed along the way counts as much as a failed close. The last buffered
+    // data are flushed here, before the close, because some C runtimes (Wine's msvcrt) do not
+    // report a failure of that final flush from fclose.
+    bool written = fflush(stream) == 0 && ferror(stream) == 0;
     if (fclose(stream) != 0) {
         written = false;
     }
