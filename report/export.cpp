@@ -53,6 +53,33 @@ static bool AskExportPath(HWND ownerWindow, WCHAR* path, DWORD pathCapacity) {
     return GetSaveFileNameW(&dialog) != FALSE;
 }
 
+ExportOutcome WriteInventoryFile(const WCHAR* path, DWORD* count) {
+    *count = 0;
+    FILE* stream = _wfopen(path, L"wb");
+    if (stream == nullptr) {
+        return kExportCannotCreate;
+    }
+    WriteReportMark(stream);
+
+    HDEVINFO set = OpenDeviceSet(nullptr);
+    if (set == INVALID_HANDLE_VALUE) {
+        // The file stays behind holding the mark only.
+        fclose(stream);
+        return kExportNoDeviceSet;
+    }
+    WriteReportHeader(stream);
+    *count = WalkDevices(set, WriteDeviceToReport, stream);
+
+    // A write that failed along the way counts as much as a failed final flush. The buffered
+    // data are flushed here, before the close, because some C runtimes (Wine's msvcrt) do not
+    // report a failure of that final flush from fclose.
+    bool written = fflush(stream) == 0 && ferror(stream) == 0;
+    if (fclose(stream) != 0) {
+        written = false;
+    }
+    return written ? kExportWritten : kExportWriteFailed;
+}
+
 int ExportDevicesToText(HWND ownerWindow) {
     WCHAR path[MAX_PATH];
     ZeroMemory(path, sizeof(path));
@@ -61,33 +88,19 @@ int ExportDevicesToText(HWND ownerWindow) {
         return 0;
     }
 
-    FILE* stream = _wfopen(path, L"wb");
-    if (stream == nullptr) {
+    DWORD count = 0;
+    switch (WriteInventoryFile(path, &count)) {
+    case kExportCannotCreate:
         ShowExportError(ownerWindow, kCannotCreateText);
         return 0;
-    }
-    WriteReportMark(stream);
-
-    HDEVINFO set = OpenDeviceSet(nullptr);
-    if (set == INVALID_HANDLE_VALUE) {
-        // The file stays behind holding the mark only.
-        fclose(stream);
+    case kExportNoDeviceSet:
         ShowExportError(ownerWindow, kNoDeviceSetText);
         return 0;
-    }
-    WriteReportHeader(stream);
-    DWORD count = WalkDevices(set, WriteDeviceToReport, stream);
-
-    // A write that failed along the way counts as much as a failed close. The last buffered
-    // data are flushed here, before the close, because some C runtimes (Wine's msvcrt) do not
-    // report a failure of that final flush from fclose.
-    bool written = fflush(stream) == 0 && ferror(stream) == 0;
-    if (fclose(stream) != 0) {
-        written = false;
-    }
-    if (!written) {
+    case kExportWriteFailed:
         ShowExportError(ownerWindow, kWriteFailedText);
         return 0;
+    case kExportWritten:
+        break;
     }
 
     WCHAR message[kDoneMessageCapacity];

@@ -38,6 +38,10 @@ start)
     wineserver -p >>"$log" 2>&1 </dev/null 9>&- || true
     if [ ! -f "$WINEPREFIX/.session-ready" ]; then
         "$WINE" wineboot -i >>"$log" 2>&1 </dev/null 9>&- || { echo "wineboot failed, see $log" >&2; exit 1; }
+        # Windows are left to Wine rather than a window manager: with none running (Xvfb),
+        # Wine would otherwise wait for one each time a framed window is hidden.
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+            >>"$log" 2>&1 </dev/null 9>&-
         touch "$WINEPREFIX/.session-ready"
     fi
     ;;

@@ -436,24 +436,9 @@ const std::wstring kLongManufacturer = LongText(L"Fabricant \u00f4 ", 511);
 
 TestDevice g_oddDevice, g_longDevice, g_bareDevice;
 
-// Under a display without a window manager (Xvfb), Wine waits two seconds for the manager each
-// time a managed window is hidden. This program's windows are left unmanaged instead; Wine reads
-// the setting when its display driver first loads, before the first window here.
-void UseUnmanagedWindows() {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER,
-                        L"Software\\Wine\\AppDefaults\\export_test.exe\\X11 Driver", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        const WCHAR no[] = L"N";
-        RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no), sizeof(no));
-        RegCloseKey(key);
-    }
-}
-
 class ExportTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        UseUnmanagedWindows();
         RemoveLeftoverTestDevices();
         g_oddDevice.set = g_longDevice.set = g_bareDevice.set = INVALID_HANDLE_VALUE;
         // A device whose every field is accented or beyond the BMP, with a driver file.
