@@ -1,328 +1,230 @@
-// Device enumeration, property reading and driver file resolution against Wine's real SetupAPI
+// Device enumeration, property reading and driver file resolution through Wine's real SetupAPI
 // and registry, on devices and services this test creates in its private prefix.
 
 #include <gtest/gtest.h>
-#include <string>
 #include <vector>
 #include <wchar.h>
 
 #include "inventory/device_enum.h"
 #include "inventory/driver_file.h"
 #include "test_devices.h"
+#include "test_text.h"
 
 namespace {
 
-const GUID kGuidUsb = {
-    0x36fc9e60, 0xc465, 0x11cf, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-const GUID kGuidNet = {
-    0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-const GUID kGuidMedia = {
-    0x4d36e96c, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+const GUID* const kNet = DeviceCategoryTable[1].classGuid;
+const GUID* const kUsb = DeviceCategoryTable[5].classGuid;
+const GUID* const kMedia = DeviceCategoryTable[6].classGuid;
 
-std::wstring Repeat(wchar_t c, size_t n) {
-    return std::wstring(n, c);
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        if (c >= 0x20 && c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[12];
-            snprintf(hex, sizeof(hex), "\\u%04x", static_cast<unsigned>(c));
-            out += hex;
-        }
-    }
-    return out.size() > 80 ? out.substr(0, 60) + "...(" + std::to_string(text.size()) + ")" : out;
-}
-
-#define EXPECT_WTEXT(expected, actual) EXPECT_EQ(Narrow(expected), Narrow(actual))
-
-// Reads one device's record through a fresh set holding only that device.
-DeviceRecord ReadRecordOf(TestDevice* device) {
-    DeviceRecord record;
-    ReadDeviceRecord(device->set, &device->data, &record);
-    return record;
-}
-
-class DevicesTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        RemoveLeftoverTestDevices();
-    }
-    void TearDown() override {
-        for (TestDevice& d : devices_) {
-            RemoveTestDevice(&d);
-        }
-        for (const std::wstring& s : services_) {
-            DeleteTestService(s.c_str());
-        }
-    }
-    TestDevice* Create(const GUID* classGuid, const std::wstring& name) {
-        devices_.emplace_back();
-        TestDevice* d = &devices_.back();
-        d->set = INVALID_HANDLE_VALUE;
-        EXPECT_TRUE(CreateTestDevice(classGuid, name.c_str(), d)) << Narrow(name);
-        return d;
-    }
-    void Service(const std::wstring& name, DWORD type, const void* data, DWORD bytes) {
-        services_.push_back(name);
-        ASSERT_TRUE(WriteTestService(name.c_str(), type, data, bytes)) << Narrow(name);
-    }
-    std::vector<TestDevice> devices_ = std::vector<TestDevice>();
-    std::vector<std::wstring> services_;
-
-  public:
-    DevicesTest() {
-        devices_.reserve(64);
-    }
+// Property or value bytes exactly as stored; null data: not stored at all.
+struct Blob {
+    const void* data;
+    DWORD bytes;
 };
+Blob T(const WCHAR* text) { // a text with its terminator
+    return {text, static_cast<DWORD>((wcslen(text) + 1) * sizeof(WCHAR))};
+}
+Blob T(const std::wstring& text) {
+    return T(text.c_str());
+}
+Blob Raw(const std::wstring& text, size_t units) { // no terminator (text holds more units)
+    return {text.data(), static_cast<DWORD>(units * sizeof(WCHAR))};
+}
+const Blob kNone = {nullptr, 0};
 
-// ---- names, hardware IDs and manufacturers ------------------------------------------------
+// Texts kept alive for the tables. The registry adds a terminator left out of the size when one
+// follows the data in memory, so "unterminated" data are followed by an extra unit here.
+const std::wstring kF511 = Repeat(L'f', 511), kF512 = Repeat(L'g', 512);
+const std::wstring kN512 = Repeat(L'n', 512) + L"x";
+const std::wstring kIdsFit = std::wstring(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02\0"
+                                          L"PCI\\VEN_8086&DEV_100E\0",
+                                          67);
+const std::wstring kIdsLong = Repeat(L'I', 520); // 1040 bytes
+const std::wstring kImage1023 = L"C:\\" + Repeat(L'd', 1010) + L"\\f1023.sys";
+const std::wstring kImage1024 = L"C:\\" + Repeat(L'd', 1011) + L"\\f1024.sys";
+const std::wstring kImageRaw = L"C:\\" + Repeat(L'e', 1012) + L"\\raw.sysXY"; // 2048 bytes used
+const std::wstring kImageLong = L"C:\\x\\" + Repeat(L'q', 600) + L".sys";
+const std::wstring kImageLongShown = Repeat(L'q', 511);
+const std::wstring kService256 = L"HalvTest" + Repeat(L's', 248) + L"x"; // 256 units used
+const std::wstring kMulti = std::wstring(L"C:\\a\\multi.sys\0C:\\b\\o.sys\0", 27);
+const DWORD kDword = 0x1234;
 
-struct PropertyCase {
+struct DeviceCase {
     const char* what;
-    const WCHAR* friendlyName; // null: not set
-    DWORD friendlyBytes;       // 0: its length with terminator
-    const WCHAR* description;
-    const WCHAR* expectedName;
+    Blob friendly, description, hardwareIds, manufacturer, service;
+    const WCHAR* serviceKey; // null: no key; the ImagePath below is written under it
+    DWORD imageType;
+    Blob image;
+    const WCHAR *name, *hardwareId, *maker, *driver;
 };
 
-TEST_F(DevicesTest, NameFromFriendlyNameElseDescription) {
-    const std::wstring f511 = Repeat(L'f', 511), f512 = Repeat(L'g', 512);
-    const PropertyCase cases[] = {
-        {"friendly name", L"Carte r\u00e9seau Intel(R)", 0, L"Description",
-         L"Carte r\u00e9seau Intel(R)"},
-        {"description only", nullptr, 0, L"Contr\u00f4leur h\u00f4te",
-         L"Contr\u00f4leur h\u00f4te"},
-        {"neither", nullptr, 0, nullptr, L"Inconnu"},
-        {"empty friendly name, description not consulted", L"", 2, L"Description", L""},
-        {"friendly name of 511 units kept", f511.c_str(), 0, L"Description", f511.c_str()},
-        {"friendly name of 512 units falls back", f512.c_str(), 0, L"Description", L"Description"},
-        {"friendly name of 512 units, no description", f512.c_str(), 0, nullptr, L"Inconnu"},
+// One device per row: the record read for it, field by field.
+TEST(ReadDeviceRecord, EveryFieldFromCreatedDevices) {
+    RemoveLeftoverTestDevices();
+    const DeviceCase cases[] = {
+        {"friendly name first", T(L"Carte r\u00e9seau Intel(R)"), T(L"Desc"), T(kIdsFit),
+         T(L"Intel Corporation"), T(L"HalvTestSz"), L"HalvTestSz", REG_SZ,
+         T(L"\\SystemRoot\\System32\\drivers\\halvtest.sys"), L"Carte r\u00e9seau Intel(R)",
+         L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02", L"Intel Corporation", L"halvtest.sys"},
+        {"description only", kNone, T(L"Contr\u00f4leur h\u00f4te"), kNone, kNone, kNone, nullptr,
+         0, kNone, L"Contr\u00f4leur h\u00f4te", L"N/A", L"N/A", L"N/A"},
+        {"nothing at all", kNone, kNone, kNone, kNone, kNone, nullptr, 0, kNone, L"Inconnu", L"N/A",
+         L"N/A", L"N/A"},
+        {"empty texts are kept, description not consulted",
+         T(L""),
+         T(L"Desc"),
+         {L"\0", 4},
+         T(L""),
+         kNone,
+         nullptr,
+         0,
+         kNone,
+         L"",
+         L"",
+         L"",
+         L"N/A"},
+        {"511-unit friendly name kept", T(kF511), T(L"Desc"), kNone, kNone, kNone, nullptr, 0,
+         kNone, kF511.c_str(), L"N/A", L"N/A", L"N/A"},
+        {"512-unit friendly name falls back", T(kF512), T(L"Desc"), kNone, kNone, kNone, nullptr, 0,
+         kNone, L"Desc", L"N/A", L"N/A", L"N/A"},
+        {"512-unit friendly name, no description", T(kF512), kNone, kNone, kNone, kNone, nullptr, 0,
+         kNone, L"Inconnu", L"N/A", L"N/A", L"N/A"},
+        {"hardware IDs over 1024 bytes", kNone, kNone, Raw(kIdsLong, 520), T(L"Logitech, Inc."),
+         kNone, nullptr, 0, kNone, L"Inconnu", L"N/A", L"Logitech, Inc.", L"N/A"},
+        {"REG_EXPAND_SZ not expanded", kNone, kNone, kNone, kNone, T(L"HalvTestExp"),
+         L"HalvTestExp", REG_EXPAND_SZ, T(L"%SystemRoot%\\System32\\DRIVERS\\HalvExp.SYS"),
+         L"Inconnu", L"N/A", L"N/A", L"HalvExp.SYS"},
+        {"REG_MULTI_SZ refused",
+         kNone,
+         kNone,
+         kNone,
+         kNone,
+         T(L"HalvTestMulti"),
+         L"HalvTestMulti",
+         REG_MULTI_SZ,
+         {kMulti.data(), 54},
+         L"Inconnu",
+         L"N/A",
+         L"N/A",
+         L"N/A"},
+        {"REG_DWORD refused",
+         kNone,
+         kNone,
+         kNone,
+         kNone,
+         T(L"HalvTestDword"),
+         L"HalvTestDword",
+         REG_DWORD,
+         {&kDword, 4},
+         L"Inconnu",
+         L"N/A",
+         L"N/A",
+         L"N/A"},
+        {"quoted path and argument", kNone, kNone, kNone, kNone, T(L"HalvTestQ"), L"HalvTestQ",
+         REG_SZ, T(L"\"C:\\Program Files\\Halvoran\\service.exe\" -k"), L"Inconnu", L"N/A", L"N/A",
+         L"service.exe\" -k"},
+        {"no ImagePath", kNone, kNone, kNone, kNone, T(L"HalvTestNoImg"), L"HalvTestNoImg", REG_SZ,
+         kNone, L"Inconnu", L"N/A", L"N/A", L"N/A"},
+        {"no service key", kNone, kNone, kNone, kNone, T(L"HalvTestNoKey"), nullptr, 0, kNone,
+         L"Inconnu", L"N/A", L"N/A", L"N/A"},
+        {"empty service name", kNone, kNone, kNone, kNone, T(L""), nullptr, 0, kNone, L"Inconnu",
+         L"N/A", L"N/A", L"N/A"},
+        {"ImagePath of 1023 units read whole", kNone, kNone, kNone, kNone, T(L"HalvTest1023"),
+         L"HalvTest1023", REG_SZ, T(kImage1023), L"Inconnu", L"N/A", L"N/A", L"f1023.sys"},
+        {"ImagePath of 1024 units refused", kNone, kNone, kNone, kNone, T(L"HalvTest1024"),
+         L"HalvTest1024", REG_SZ, T(kImage1024), L"Inconnu", L"N/A", L"N/A", L"N/A"},
+        {"ImagePath of 2048 bytes without terminator", kNone, kNone, kNone, kNone,
+         T(L"HalvTestRaw"), L"HalvTestRaw", REG_SZ, Raw(kImageRaw, 1024), L"Inconnu", L"N/A",
+         L"N/A", L"raw.sys"},
+        {"file name cut to the field", kNone, kNone, kNone, kNone, T(L"HalvTestLong"),
+         L"HalvTestLong", REG_SZ, T(kImageLong), L"Inconnu", L"N/A", L"N/A",
+         kImageLongShown.c_str()},
     };
-    int n = 0;
-    for (const PropertyCase& c : cases) {
+    std::vector<TestDevice> devices(ARRAYSIZE(cases));
+    for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
+        const DeviceCase& c = cases[i];
         SCOPED_TRACE(c.what);
-        TestDevice* d = Create(&kGuidUsb, L"HALVORAN_TEST_NAME" + std::to_wstring(n++));
-        if (c.friendlyName != nullptr) {
-            DWORD bytes = c.friendlyBytes
-                              ? c.friendlyBytes
-                              : static_cast<DWORD>((wcslen(c.friendlyName) + 1) * sizeof(WCHAR));
-            ASSERT_TRUE(SetTestDeviceProperty(d, SPDRP_FRIENDLYNAME, c.friendlyName, bytes));
+        ASSERT_TRUE(CreateTestDevice(kUsb, (L"HALVORAN_TEST_R" + std::to_wstring(100 + i)).c_str(),
+                                     &devices[i]));
+        const struct {
+            DWORD property;
+            Blob blob;
+        } props[] = {{SPDRP_FRIENDLYNAME, c.friendly},
+                     {SPDRP_DEVICEDESC, c.description},
+                     {SPDRP_HARDWAREID, c.hardwareIds},
+                     {SPDRP_MFG, c.manufacturer},
+                     {SPDRP_SERVICE, c.service}};
+        for (const auto& p : props) {
+            if (p.blob.data != nullptr) {
+                ASSERT_TRUE(
+                    SetTestDeviceProperty(&devices[i], p.property, p.blob.data, p.blob.bytes));
+            }
         }
-        if (c.description != nullptr) {
-            ASSERT_TRUE(SetTestDeviceText(d, SPDRP_DEVICEDESC, c.description));
+        if (c.serviceKey != nullptr) {
+            ASSERT_TRUE(WriteTestService(c.serviceKey, c.imageType, c.image.data, c.image.bytes));
         }
-        DeviceRecord r = ReadRecordOf(d);
-        EXPECT_WTEXT(c.expectedName, r.name);
+    }
+    // Read in one pass, as the walk does, so that nothing may carry over between devices.
+    DeviceRecord record;
+    for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
+        const DeviceCase& c = cases[i];
+        SCOPED_TRACE(c.what);
+        ReadDeviceRecord(devices[i].set, &devices[i].data, &record);
+        EXPECT_WTEXT(c.name, record.name);
+        EXPECT_WTEXT(c.hardwareId, record.hardwareId);
+        EXPECT_WTEXT(c.maker, record.manufacturer);
+        EXPECT_WTEXT(c.driver, record.driverFile);
+        WCHAR out[kFieldCapacity];
+        EXPECT_EQ(wcscmp(c.driver, L"N/A") != 0 ? 1 : 0,
+                  GetDriverFileName(devices[i].set, &devices[i].data, out, ARRAYSIZE(out)));
+        const WCHAR* fields[] = {record.name, record.hardwareId, record.manufacturer,
+                                 record.driverFile};
+        for (const WCHAR* f : fields) {
+            for (size_t u = wcslen(f); u < kFieldCapacity; ++u) {
+                ASSERT_EQ(0, f[u]) << "unit " << u << " after " << Narrow(f);
+            }
+        }
+    }
+    for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
+        RemoveTestDevice(&devices[i]);
+        if (cases[i].serviceKey != nullptr) {
+            DeleteTestService(cases[i].serviceKey);
+        }
     }
 }
 
-TEST_F(DevicesTest, HardwareIdAndManufacturer) {
-    // A list of texts ended by an empty text; only the first entry is shown.
-    const WCHAR fits[] = L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02\0PCI\\VEN_8086&DEV_100E\0";
-    std::wstring tooLong = L"USB\\VID_046D&PID_C52B";
-    tooLong.push_back(0);
-    while (tooLong.size() < 520) { // 1040 bytes
-        tooLong += L"USB\\VID_046D";
-        tooLong.push_back(0);
-    }
-    tooLong.push_back(0);
-
-    const struct {
-        const char* what;
-        const void* ids;
-        DWORD idBytes;
-        const WCHAR* manufacturer; // null: not set
-        DWORD mfgBytes;
-        const WCHAR* expectedId;
-        const WCHAR* expectedMfg;
-    } cases[] = {
-        {"list that fits, first entry", fits, sizeof(fits), L"Intel Corporation", 0,
-         L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02", L"Intel Corporation"},
-        {"list over 1024 bytes", tooLong.data(), static_cast<DWORD>(tooLong.size() * 2),
-         L"Logitech, Inc.", 0, L"N/A", L"Logitech, Inc."},
-        {"empty list, empty manufacturer", L"\0", 4, L"", 2, L"", L""},
-        {"nothing set", nullptr, 0, nullptr, 0, L"N/A", L"N/A"},
-    };
-    int n = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        TestDevice* d = Create(&kGuidUsb, L"HALVORAN_TEST_HWID" + std::to_wstring(n++));
-        if (c.ids != nullptr) {
-            ASSERT_TRUE(SetTestDeviceProperty(d, SPDRP_HARDWAREID, c.ids, c.idBytes));
-        }
-        if (c.manufacturer != nullptr) {
-            DWORD bytes =
-                c.mfgBytes ? c.mfgBytes : static_cast<DWORD>((wcslen(c.manufacturer) + 1) * 2);
-            ASSERT_TRUE(SetTestDeviceProperty(d, SPDRP_MFG, c.manufacturer, bytes));
-        }
-        DeviceRecord r = ReadRecordOf(d);
-        EXPECT_WTEXT(c.expectedId, r.hardwareId);
-        EXPECT_WTEXT(c.expectedMfg, r.manufacturer);
-    }
-}
-
-TEST_F(DevicesTest, PropertyFillingTheFieldWithoutTerminatorStaysInsideIt) {
-    // 1024 bytes of text and no terminator: the read succeeds, and the field must still end
-    // within its 512 units rather than run into the next field. (The registry adds a
-    // terminator the caller left out of the size when one follows the data in memory: the
-    // unit after the stored bytes is not zero here.)
-    const std::wstring full = Repeat(L'n', 512) + L"x";
-    TestDevice* d = Create(&kGuidUsb, L"HALVORAN_TEST_UNTERMINATED");
-    ASSERT_TRUE(SetTestDeviceProperty(d, SPDRP_DEVICEDESC, full.data(), 1024));
-    ASSERT_TRUE(SetTestDeviceProperty(d, SPDRP_MFG, full.data(), 1024));
+// Data that fill a buffer without a terminator must still end inside it.
+TEST(ReadDeviceRecord, UnterminatedDataStayInsideTheirBuffers) {
+    TestDevice d;
+    ASSERT_TRUE(CreateTestDevice(kUsb, L"HALVORAN_TEST_UNTERMINATED", &d));
+    SetTestDeviceProperty(&d, SPDRP_DEVICEDESC, kN512.data(), 1024);
+    SetTestDeviceProperty(&d, SPDRP_MFG, kN512.data(), 1024);
+    SetTestDeviceProperty(&d, SPDRP_SERVICE, kService256.data(), 512);
+    const std::wstring serviceKey = kService256.substr(0, 255);
+    const Blob image = T(L"drivers\\long_service.sys");
+    WriteTestService(serviceKey.c_str(), REG_SZ, image.data, image.bytes);
     DeviceRecord r;
     memset(&r, 0x41, sizeof(r));
-    ReadDeviceRecord(d->set, &d->data, &r);
-    const struct {
-        const char* field;
-        const WCHAR* text;
-    } fields[] = {{"name", r.name}, {"manufacturer", r.manufacturer}};
-    for (const auto& f : fields) {
-        SCOPED_TRACE(f.field);
-        EXPECT_EQ(0, f.text[kFieldCapacity - 1]);
-        EXPECT_EQ(kFieldCapacity - 1, wcslen(f.text));
-    }
-    EXPECT_WTEXT(L"N/A", r.hardwareId);
+    ReadDeviceRecord(d.set, &d.data, &r);
+    EXPECT_WTEXT(Repeat(L'n', 511), r.name);
+    EXPECT_WTEXT(Repeat(L'n', 511), r.manufacturer);
+    EXPECT_WTEXT(L"long_service.sys", r.driverFile);
+    RemoveTestDevice(&d);
+    DeleteTestService(serviceKey.c_str());
 }
 
-TEST_F(DevicesTest, NothingCarriesOverFromThePreviousDevice) {
-    TestDevice* full = Create(&kGuidUsb, L"HALVORAN_TEST_CARRY1");
-    SetTestDeviceText(full, SPDRP_FRIENDLYNAME, L"Premier p\u00e9riph\u00e9rique avec un long nom");
-    const WCHAR ids[] = L"USB\\VID_1234&PID_5678&REV_0001\0";
-    SetTestDeviceProperty(full, SPDRP_HARDWAREID, ids, sizeof(ids));
-    SetTestDeviceText(full, SPDRP_MFG, L"Fabricant quelconque");
-    SetTestDeviceText(full, SPDRP_SERVICE, L"HalvoranTestCarry");
-    const WCHAR image[] = L"System32\\drivers\\carry.sys";
-    Service(L"HalvoranTestCarry", REG_SZ, image, sizeof(image));
-    TestDevice* bare = Create(&kGuidUsb, L"HALVORAN_TEST_CARRY2");
-
-    DeviceRecord r;
-    ReadDeviceRecord(full->set, &full->data, &r);
-    EXPECT_WTEXT(L"carry.sys", r.driverFile);
-    ReadDeviceRecord(bare->set, &bare->data, &r);
-    EXPECT_WTEXT(L"Inconnu", r.name);
-    EXPECT_WTEXT(L"N/A", r.hardwareId);
-    EXPECT_WTEXT(L"N/A", r.manufacturer);
-    EXPECT_WTEXT(L"N/A", r.driverFile);
-    const WCHAR* fields[] = {r.name, r.hardwareId, r.manufacturer, r.driverFile};
-    for (const WCHAR* f : fields) {
-        for (size_t i = wcslen(f); i < kFieldCapacity; ++i) {
-            ASSERT_EQ(0, f[i]) << "unit " << i << " of " << Narrow(f);
-        }
-    }
+void CollectName(void* context, DWORD position, const DeviceRecord* record) {
+    auto* names = static_cast<std::vector<std::wstring>*>(context);
+    EXPECT_EQ(names->size(), position);
+    names->push_back(record->name);
 }
 
-// ---- driver file through the service's ImagePath ---------------------------------------------
-
-TEST_F(DevicesTest, DriverFileThroughTheRegistry) {
-    const WCHAR sz[] = L"\\SystemRoot\\System32\\drivers\\halvtest.sys";
-    const WCHAR expand[] = L"%SystemRoot%\\System32\\DRIVERS\\HalvExp.SYS";
-    const WCHAR multi[] = L"C:\\a\\multi.sys\0C:\\b\\other.sys\0";
-    const DWORD dword = 0x1234;
-    const WCHAR quoted[] = L"\"C:\\Program Files\\Halvoran Test\\service.exe\" -k";
-    std::wstring max1023 = L"C:\\" + Repeat(L'd', 1010) + L"\\f1023.sys";
-    std::wstring max1024 = L"C:\\" + Repeat(L'd', 1011) + L"\\f1024.sys";
-    ASSERT_EQ(1023u, max1023.size());
-    ASSERT_EQ(1024u, max1024.size());
-    // 1024 units with no terminator: exactly 2048 bytes; the last unit gives way to the end.
-    std::wstring raw1024 = L"C:\\" + Repeat(L'e', 1012) + L"\\raw.sysXY";
-    ASSERT_EQ(1025u, raw1024.size());
-
-    const struct {
-        const char* what;
-        const WCHAR* service; // SPDRP_SERVICE; null: none set
-        bool writeKey;
-        DWORD type;
-        const void* data; // null: key without ImagePath
-        DWORD bytes;
-        int result;
-        const WCHAR* shown;
-    } cases[] = {
-        {"REG_SZ", L"HalvTestSz", true, REG_SZ, sz, sizeof(sz), 1, L"halvtest.sys"},
-        {"REG_EXPAND_SZ, not expanded", L"HalvTestExpand", true, REG_EXPAND_SZ, expand,
-         sizeof(expand), 1, L"HalvExp.SYS"},
-        {"REG_MULTI_SZ refused", L"HalvTestMulti", true, REG_MULTI_SZ, multi, sizeof(multi), 0,
-         L"N/A"},
-        {"REG_DWORD refused", L"HalvTestDword", true, REG_DWORD, &dword, sizeof(dword), 0, L"N/A"},
-        {"quoted path with argument", L"HalvTestQuoted", true, REG_SZ, quoted, sizeof(quoted), 1,
-         L"service.exe\" -k"},
-        {"no ImagePath value", L"HalvTestNoImage", true, REG_SZ, nullptr, 0, 0, L"N/A"},
-        {"no service key", L"HalvTestNoKey", false, 0, nullptr, 0, 0, L"N/A"},
-        {"no service", nullptr, false, 0, nullptr, 0, 0, L"N/A"},
-        {"empty service name", L"", false, 0, nullptr, 0, 0, L"N/A"},
-        {"1023 units read whole", L"HalvTest1023", true, REG_SZ, max1023.c_str(),
-         static_cast<DWORD>((max1023.size() + 1) * 2), 1, L"f1023.sys"},
-        {"1024 units refused", L"HalvTest1024", true, REG_SZ, max1024.c_str(),
-         static_cast<DWORD>((max1024.size() + 1) * 2), 0, L"N/A"},
-        {"2048 bytes without terminator", L"HalvTestRaw", true, REG_SZ, raw1024.data(), 2048, 1,
-         L"raw.sys"},
-    };
-    int n = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        TestDevice* d = Create(&kGuidUsb, L"HALVORAN_TEST_DRV" + std::to_wstring(n++));
-        if (c.service != nullptr) {
-            ASSERT_TRUE(SetTestDeviceText(d, SPDRP_SERVICE, c.service));
-        }
-        if (c.writeKey) {
-            Service(c.service, c.type, c.data, c.bytes);
-        }
-        WCHAR out[kFieldCapacity];
-        wcscpy(out, L"stale text");
-        EXPECT_EQ(c.result, GetDriverFileName(d->set, &d->data, out, ARRAYSIZE(out)));
-        EXPECT_WTEXT(c.shown, out);
-        DeviceRecord r = ReadRecordOf(d);
-        EXPECT_WTEXT(c.shown, r.driverFile);
-    }
-}
-
-TEST_F(DevicesTest, ServiceNameFillingItsBufferIsTerminated) {
-    // 256 units of service name with no terminator: the name used is its first 255 units.
-    std::wstring name = L"HalvTest" + Repeat(L's', 248) + L"x";
-    ASSERT_EQ(257u, name.size());
-    TestDevice* d = Create(&kGuidUsb, L"HALVORAN_TEST_SVC256");
-    ASSERT_TRUE(SetTestDeviceProperty(d, SPDRP_SERVICE, name.data(), 512));
-    const WCHAR image[] = L"System32\\drivers\\long_service.sys";
-    Service(name.substr(0, 255), REG_SZ, image, sizeof(image));
-    WCHAR out[kFieldCapacity];
-    EXPECT_EQ(1, GetDriverFileName(d->set, &d->data, out, ARRAYSIZE(out)));
-    EXPECT_WTEXT(L"long_service.sys", out);
-}
-
-TEST_F(DevicesTest, LongFileNameIsCutToTheCapacity) {
-    std::wstring path = L"C:\\x\\" + Repeat(L'q', 600) + L".sys";
-    TestDevice* d = Create(&kGuidUsb, L"HALVORAN_TEST_LONGFILE");
-    SetTestDeviceText(d, SPDRP_SERVICE, L"HalvTestLongFile");
-    Service(L"HalvTestLongFile", REG_SZ, path.c_str(), static_cast<DWORD>((path.size() + 1) * 2));
-    WCHAR out[kFieldCapacity];
-    EXPECT_EQ(1, GetDriverFileName(d->set, &d->data, out, ARRAYSIZE(out)));
-    EXPECT_WTEXT(Repeat(L'q', 511), out);
-    WCHAR small[6];
-    EXPECT_EQ(1, GetDriverFileName(d->set, &d->data, small, ARRAYSIZE(small)));
-    EXPECT_WTEXT(L"qqqqq", small);
-}
-
-// ---- walking categories ---------------------------------------------------------------------
-
-struct Visit {
-    DWORD position;
-    std::wstring name;
-};
-
-void CollectVisit(void* context, DWORD position, const DeviceRecord* record) {
-    static_cast<std::vector<Visit>*>(context)->push_back(Visit{position, record->name});
-}
-
-// Names of the devices of a fresh set, read directly in the service's order.
+// Names of a fresh set's devices, read directly, in the service's order.
 std::vector<std::wstring> DirectNames(const GUID* classGuid) {
     std::vector<std::wstring> names;
     HDEVINFO set = SetupDiGetClassDevsW(classGuid, nullptr, nullptr,
                                         DIGCF_PRESENT | (classGuid ? 0 : DIGCF_ALLCLASSES));
-    SP_DEVINFO_DATA data;
+    SP_DEVINFO_DATA data = {};
     data.cbSize = sizeof(data);
     for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
         WCHAR name[kFieldCapacity] = L"Inconnu";
@@ -338,146 +240,94 @@ std::vector<std::wstring> DirectNames(const GUID* classGuid) {
     return names;
 }
 
-TEST_F(DevicesTest, WalkListsTheClassDevicesInOrder) {
-    // Created out of name order: the service enumerates by key name.
+// A category lists its class's devices only, all of them, at positions 0..n-1 in the order the
+// service enumerates (key-name order under Wine), and a class with none gives a count of 0.
+TEST(WalkDevices, CategoriesListTheirClassInOrder) {
     const struct {
         const GUID* guid;
-        const WCHAR* id;
-        const WCHAR* name;
-    } made[] = {
-        {&kGuidNet, L"HALVORAN_TEST_WALK_C", L"R\u00e9seau C"},
-        {&kGuidNet, L"HALVORAN_TEST_WALK_A", L"R\u00e9seau A"},
-        {&kGuidMedia, L"HALVORAN_TEST_WALK_B", L"Audio B"},
-        {&kGuidNet, L"HALVORAN_TEST_WALK_B2", L"R\u00e9seau B2"},
-    };
-    for (const auto& m : made) {
-        TestDevice* d = Create(m.guid, m.id);
-        SetTestDeviceText(d, SPDRP_FRIENDLYNAME, m.name);
+        const WCHAR *id, *name;
+    } made[] = {{kNet, L"HALVORAN_TEST_WALK_C", L"R\u00e9seau C"},
+                {kNet, L"HALVORAN_TEST_WALK_A", L"R\u00e9seau A"},
+                {kMedia, L"HALVORAN_TEST_WALK_B", L"Audio B"},
+                {kNet, L"HALVORAN_TEST_WALK_B2", L"R\u00e9seau B2"}};
+    TestDevice devices[ARRAYSIZE(made)];
+    for (size_t i = 0; i < ARRAYSIZE(made); ++i) {
+        ASSERT_TRUE(CreateTestDevice(made[i].guid, made[i].id, &devices[i]));
+        SetTestDeviceText(&devices[i], SPDRP_FRIENDLYNAME, made[i].name);
     }
-
     const struct {
         const char* what;
         const GUID* guid;
-        std::vector<std::wstring> mustHold;
-        std::vector<std::wstring> mustNotHold;
+        std::vector<std::wstring> ours; // our devices it must list, in this order
     } cases[] = {
-        {"network",
-         &kGuidNet,
-         {L"R\u00e9seau A", L"R\u00e9seau B2", L"R\u00e9seau C"},
-         {L"Audio B"}},
-        {"media", &kGuidMedia, {L"Audio B"}, {L"R\u00e9seau A"}},
-        {"every class", nullptr, {L"R\u00e9seau A", L"Audio B", L"R\u00e9seau C"}, {}},
-        {"empty class", &kTestEmptyClassGuid, {}, {L"R\u00e9seau A"}},
+        {"network", kNet, {L"R\u00e9seau A", L"R\u00e9seau B2", L"R\u00e9seau C"}},
+        {"media", kMedia, {L"Audio B"}},
+        {"every class",
+         nullptr,
+         {L"R\u00e9seau A", L"Audio B", L"R\u00e9seau B2", L"R\u00e9seau C"}},
+        {"class without devices", &kTestEmptyClassGuid, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<std::wstring> direct = DirectNames(c.guid);
+        const std::vector<std::wstring> direct = DirectNames(c.guid);
         HDEVINFO set = OpenDeviceSet(c.guid);
         ASSERT_NE(INVALID_HANDLE_VALUE, set);
-        std::vector<Visit> visits;
-        DWORD count = WalkDevices(set, CollectVisit, &visits);
-        ASSERT_EQ(direct.size(), count);
-        ASSERT_EQ(direct.size(), visits.size());
-        for (DWORD i = 0; i < count; ++i) {
-            EXPECT_EQ(i, visits[i].position);
-            EXPECT_WTEXT(direct[i], visits[i].name) << "position " << i;
-        }
-        auto has = [&](const std::wstring& name) {
-            for (const Visit& v : visits) {
-                if (v.name == name) {
-                    return true;
+        std::vector<std::wstring> names;
+        EXPECT_EQ(direct.size(), WalkDevices(set, CollectName, &names));
+        EXPECT_EQ(direct, names);
+        std::vector<std::wstring> ours;
+        for (const std::wstring& n : names) {
+            for (const auto& m : made) {
+                if (n == m.name) {
+                    ours.push_back(n);
                 }
             }
-            return false;
-        };
-        for (const auto& name : c.mustHold) {
-            EXPECT_TRUE(has(name)) << Narrow(name);
         }
-        for (const auto& name : c.mustNotHold) {
-            EXPECT_FALSE(has(name)) << Narrow(name);
-        }
+        EXPECT_EQ(c.ours, ours);
     }
-    // Key-name order within the class: A, B2, C.
-    std::vector<std::wstring> net = DirectNames(&kGuidNet);
-    std::vector<std::wstring> ours;
-    for (const auto& n : net) {
-        if (n.rfind(L"R\u00e9seau ", 0) == 0) {
-            ours.push_back(n);
-        }
+    EXPECT_EQ(CountPresentDevices(nullptr), WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr));
+    for (TestDevice& d : devices) {
+        RemoveTestDevice(&d);
     }
-    ASSERT_EQ(3u, ours.size());
-    EXPECT_WTEXT(L"R\u00e9seau A", ours[0]);
-    EXPECT_WTEXT(L"R\u00e9seau B2", ours[1]);
-    EXPECT_WTEXT(L"R\u00e9seau C", ours[2]);
 }
 
-TEST_F(DevicesTest, EmptyClassGivesValidSetAndNoVisit) {
-    HDEVINFO set = OpenDeviceSet(&kTestEmptyClassGuid);
-    ASSERT_NE(INVALID_HANDLE_VALUE, set);
-    std::vector<Visit> visits;
-    EXPECT_EQ(0u, WalkDevices(set, CollectVisit, &visits));
-    EXPECT_TRUE(visits.empty());
-}
-
-TEST_F(DevicesTest, EveryClassCountsEveryPresentDevice) {
-    Create(&kGuidUsb, L"HALVORAN_TEST_ALL1");
-    Create(&kGuidMedia, L"HALVORAN_TEST_ALL2");
-    DWORD before = CountPresentDevices(nullptr);
-    EXPECT_GE(before, 2u);
-    EXPECT_EQ(before, WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr));
-}
-
-// ---- a set the system refuses ---------------------------------------------------------------
-
-int g_openCalls, g_destroyCalls;
-DWORD g_lastFlags;
-const GUID* g_lastGuid;
-
-HDEVINFO WINAPI RefusingGetClassDevs(const GUID* guid, PCWSTR, HWND, DWORD flags) {
-    ++g_openCalls;
-    g_lastGuid = guid;
-    g_lastFlags = flags;
+int g_opens, g_destroys;
+DWORD g_flags;
+const GUID* g_guid;
+HDEVINFO WINAPI RefuseSet(const GUID* guid, PCWSTR, HWND, DWORD flags) {
+    ++g_opens;
+    g_guid = guid;
+    g_flags = flags;
     return INVALID_HANDLE_VALUE;
 }
-
-BOOL WINAPI CountingDestroy(HDEVINFO) {
-    ++g_destroyCalls;
+BOOL WINAPI CountDestroy(HDEVINFO) {
+    ++g_destroys;
     return TRUE;
 }
-
-void FailVisit(void*, DWORD, const DeviceRecord*) {
+void MustNotVisit(void*, DWORD, const DeviceRecord*) {
     ADD_FAILURE() << "a refused set was walked";
 }
 
-TEST(RefusedDeviceSet, IsNeverWalkedNorDestroyed) {
+// The flags asked for, and a refused set neither walked nor destroyed; an open one destroyed once.
+TEST(WalkDevices, RefusedSetIsNeverWalkedNorDestroyed) {
     const DeviceSetApi saved = g_deviceSetApi;
-    g_deviceSetApi.getClassDevs = RefusingGetClassDevs;
-    g_deviceSetApi.destroyInfoList = CountingDestroy;
-    g_openCalls = g_destroyCalls = 0;
+    g_deviceSetApi = {RefuseSet, CountDestroy};
     const struct {
         const GUID* guid;
         DWORD flags;
-    } cases[] = {{nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES}, {&kGuidUsb, DIGCF_PRESENT}};
+    } cases[] = {{nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES}, {kUsb, DIGCF_PRESENT}};
     for (const auto& c : cases) {
-        HDEVINFO set = OpenDeviceSet(c.guid);
-        EXPECT_EQ(INVALID_HANDLE_VALUE, set);
-        EXPECT_EQ(c.guid, g_lastGuid);
-        EXPECT_EQ(c.flags, g_lastFlags);
-        EXPECT_EQ(0u, WalkDevices(set, FailVisit, nullptr));
+        EXPECT_EQ(0u, WalkDevices(OpenDeviceSet(c.guid), MustNotVisit, nullptr));
+        EXPECT_EQ(c.guid, g_guid);
+        EXPECT_EQ(c.flags, g_flags);
     }
-    g_deviceSetApi = saved;
-    EXPECT_EQ(2, g_openCalls);
-    EXPECT_EQ(0, g_destroyCalls);
-}
-
-TEST(RefusedDeviceSet, AnOpenedSetIsDestroyedOnceByTheWalk) {
-    const DeviceSetApi saved = g_deviceSetApi;
-    g_destroyCalls = 0;
-    g_deviceSetApi.destroyInfoList = CountingDestroy;
+    EXPECT_EQ(2, g_opens);
+    EXPECT_EQ(0, g_destroys);
+    g_deviceSetApi.getClassDevs = saved.getClassDevs;
     HDEVINFO set = OpenDeviceSet(&kTestEmptyClassGuid);
     WalkDevices(set, nullptr, nullptr);
     g_deviceSetApi = saved;
-    EXPECT_EQ(1, g_destroyCalls);
+    EXPECT_EQ(1, g_destroys);
     SetupDiDestroyDeviceInfoList(set);
 }
 
