@@ -33,7 +33,7 @@ bool IsValidCategoryIndex(int index) {
 
 static void ResetField(WCHAR* field, const WCHAR* text) {
     DWORD i = 0;
-    for (; text[i] != 0 && i < kFieldCapacity - 1; ++i) {
+    for (; i < kFieldCapacity - 1 && text[i] != 0; ++i) {
         field[i] = text[i];
     }
     for (; i < kFieldCapacity; ++i) {
