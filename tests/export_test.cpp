@@ -1,856 +1,410 @@
-// The export command driven through Wine's real save dialog and message boxes, as a user would:
-// a second thread finds the dialog owned by the test's window, types a file name, presses Save,
-// answers the overwrite prompt, reads the message box the export shows and presses OK.
+// The export driven through Wine's real save dialog and message boxes: a second thread plays the
+// user (types a name, presses Save, answers the overwrite prompt, reads the outcome, presses OK).
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
-#include <commdlg.h>
 #include <dlgs.h>
 #include <stdio.h>
 
 #include <algorithm>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "inventory/device_enum.h"
 #include "report/export.h"
 #include "test_devices.h"
+#include "test_text.h"
+#include "test_ui.h"
 
 namespace {
 
 typedef std::vector<unsigned char> Bytes;
 
-const GUID kGuidNet = {
-    0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-const GUID kGuidMedia = {
-    0x4d36e96c, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-const GUID kGuidUsb = {
-    0x36fc9e60, 0xc465, 0x11cf, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+const GUID kGuidNet = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
+const GUID kGuidMedia = {0x4d36e96c, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
 
-const DWORD kDriverTimeoutMs = 30000;
-
-// ---- texts, spelled here independently of the program -------------------------------------
-
-const std::wstring kErrorCaption = L"Erreur d'export";
-const std::wstring kDoneCaption = L"Export termin\u00e9";
-const std::wstring kCannotCreate = L"Impossible de cr\u00e9er le fichier s\u00e9lectionn\u00e9.";
-const std::wstring kNoDeviceSet = L"Impossible d'obtenir la liste des p\u00e9riph\u00e9riques.";
-const std::wstring kWriteFailed = L"Une erreur s'est produite pendant l'\u00e9"
-                                  L"criture du fichier.";
-
-std::wstring DoneMessage(DWORD count, const std::wstring& path) {
-    return std::to_wstring(count) + L" p\u00e9riph\u00e9rique(s) export\u00e9(s) dans :\r\n" + path;
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        if (c >= 0x20 && c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[12];
-            snprintf(hex, sizeof(hex), "\\u%04x", static_cast<unsigned>(c));
-            out += hex;
-        }
-    }
-    return out;
-}
-
-void AppendUnits(Bytes* out, const std::wstring& text) {
-    for (wchar_t unit : text) {
-        out->push_back(static_cast<unsigned char>(unit & 0xFF));
-        out->push_back(static_cast<unsigned char>((unit >> 8) & 0xFF));
-    }
-}
-
-Bytes MarkAndHeader() {
-    Bytes out = {0xFF, 0xFE};
-    AppendUnits(&out, L"Liste de tous les p\u00e9riph\u00e9riques pr\u00e9sents\r\n" +
-                          std::wstring(40, L'=') + L"\r\n\r\n");
-    return out;
-}
-
-Bytes RecordBytes(DWORD ordinal, const std::wstring& name, const std::wstring& hardwareId,
-                  const std::wstring& manufacturer, const std::wstring& driverFile) {
+Bytes Units(const std::wstring& text) {
     Bytes out;
-    AppendUnits(&out, L"[" + std::to_wstring(ordinal) + L"]\r\nNom du p\u00e9riph\u00e9rique : " +
-                          name + L"\r\nID Mat\u00e9riel : " + hardwareId + L"\r\nFabricant : " +
-                          manufacturer + L"\r\nPilote associ\u00e9 : " + driverFile + L"\r\n\r\n");
+    for (wchar_t unit : text) {
+        out.push_back(static_cast<unsigned char>(unit & 0xFF));
+        out.push_back(static_cast<unsigned char>(unit >> 8));
+    }
     return out;
 }
 
-void AppendRecordOf(void* context, DWORD position, const DeviceRecord* record) {
-    Bytes* out = static_cast<Bytes*>(context);
-    Bytes record_bytes = RecordBytes(position + 1, record->name, record->hardwareId,
-                                     record->manufacturer, record->driverFile);
-    out->insert(out->end(), record_bytes.begin(), record_bytes.end());
+const std::wstring kMarkAndHeader = L"\xFEFF"
+                                    L"Liste de tous les p\u00e9riph\u00e9riques pr\u00e9sents\r\n" +
+                                    std::wstring(40, L'=') + L"\r\n\r\n";
+
+std::wstring RecordText(const std::wstring& name, const std::wstring& hardwareId,
+                        const std::wstring& manufacturer, const std::wstring& driverFile) {
+    return L"]\r\nNom du p\u00e9riph\u00e9rique : " + name + L"\r\nID Mat\u00e9riel : " +
+           hardwareId + L"\r\nFabricant : " + manufacturer + L"\r\nPilote associ\u00e9 : " +
+           driverFile + L"\r\n\r\n";
 }
 
-// The report of the devices present right now, from a direct walk over every class.
+void AppendRecord(void* context, DWORD position, const DeviceRecord* r) {
+    *static_cast<std::wstring*>(context) +=
+        L"[" + std::to_wstring(position + 1) +
+        RecordText(r->name, r->hardwareId, r->manufacturer, r->driverFile);
+}
+
+// The report of the devices present now, each record spelled here from a direct walk.
 Bytes ReportOfPresentDevices(DWORD* count) {
-    Bytes out = MarkAndHeader();
-    *count = WalkDevices(OpenDeviceSet(nullptr), AppendRecordOf, &out);
-    return out;
+    std::wstring report = kMarkAndHeader;
+    *count = WalkDevices(OpenDeviceSet(nullptr), AppendRecord, &report);
+    return Units(report);
 }
 
-bool Contains(const Bytes& haystack, const Bytes& needle) {
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) !=
-           haystack.end();
+bool Contains(const Bytes& bytes, const Bytes& part) {
+    return std::search(bytes.begin(), bytes.end(), part.begin(), part.end()) != bytes.end();
 }
 
-// ---- files ----------------------------------------------------------------------------------
-
-bool ReadFileBytes(const std::wstring& path, Bytes* bytes) {
-    bytes->clear();
+Bytes ReadBytes(const std::wstring& path) {
+    Bytes bytes(4 << 20);
     FILE* in = _wfopen(path.c_str(), L"rb");
-    if (in == nullptr) {
-        return false;
+    bytes.resize(in != nullptr ? fread(bytes.data(), 1, bytes.size(), in) : 0);
+    if (in != nullptr) {
+        fclose(in);
     }
-    unsigned char chunk[8192];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof(chunk), in)) != 0) {
-        bytes->insert(bytes->end(), chunk, chunk + got);
-    }
-    fclose(in);
-    return true;
+    return bytes;
 }
 
-void WriteFileBytes(const std::wstring& path, const Bytes& bytes) {
-    FILE* out = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(nullptr, out) << Narrow(path);
-    ASSERT_EQ(bytes.size(), fwrite(bytes.data(), 1, bytes.size(), out));
-    ASSERT_EQ(0, fclose(out));
-}
-
-bool FileExists(const std::wstring& path) {
+bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// True when nobody else holds the file open: an open that shares nothing succeeds.
-bool FileIsClosed(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(h);
-    return true;
+// True when nobody holds the file open: an open that shares nothing succeeds.
+bool IsClosed(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    CloseHandle(file);
+    return file != INVALID_HANDLE_VALUE;
 }
 
-// ---- the user at the dialog -----------------------------------------------------------------
-
-enum IconKind { kNoIcon, kInformationIcon, kErrorIcon, kOtherIcon };
-
-const char* IconName(IconKind icon) {
-    switch (icon) {
-    case kNoIcon:
-        return "none";
-    case kInformationIcon:
-        return "information";
-    case kErrorIcon:
-        return "error";
-    default:
-        return "other";
-    }
-}
-
-struct BoxSeen {
-    std::wstring text;
-    std::wstring caption;
-    IconKind icon = kNoIcon;
-    std::vector<int> buttons; // the visible push buttons, by identifier
-    bool fileClosed = false;  // the exported file could be opened exclusively meanwhile
-};
-
-struct DialogPlan {
-    std::wstring typedName; // typed into the file-name box; empty: keep the shown name
-    bool cancel = false;    // press Cancel instead of Save
-    std::wstring probePath; // file checked for being closed while the export's box is shown
-};
-
-struct ExportRun {
-    int result = -1;
-    bool dialogSeen = false;
-    std::wstring initialName;
-    std::vector<std::wstring> filters;
-    int filterSelection = -2;
-    bool typed = false;
-    int overwritePrompts = 0;
-    std::vector<BoxSeen> dialogWarnings; // the dialog's own boxes, other than the prompt
-    std::vector<BoxSeen> programBoxes;   // boxes owned by the test window
-    bool timedOut = false;
-};
-
-struct DriverContext {
-    HWND owner;
-    DWORD uiThread;
-    DialogPlan plan;
-    ExportRun* run;
-    HANDLE done;
-};
-
-std::wstring WindowText(HWND window) {
-    WCHAR text[1024] = {};
-    GetWindowTextW(window, text, ARRAYSIZE(text));
-    return text;
-}
-
-std::wstring ClassOf(HWND window) {
-    WCHAR name[64] = {};
-    GetClassNameW(window, name, ARRAYSIZE(name));
-    return name;
-}
-
-// The file-name box: the edit inside the ComboBoxEx32 cmb13 of the explorer-style dialog, or
-// the plain edit edt1 of dialogs that use one.
-HWND FileNameEdit(HWND dialog) {
-    HWND combo = GetDlgItem(dialog, cmb13);
-    if (combo != nullptr) {
-        return reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0));
-    }
-    return GetDlgItem(dialog, edt1);
-}
-
-bool IsSaveDialog(HWND window) {
-    return FileNameEdit(window) != nullptr && GetDlgItem(window, cmb1) != nullptr;
-}
-
-bool IsMessageBox(HWND window) {
-    // The text of a message box is the static control 0xFFFF.
-    return !IsSaveDialog(window) && GetDlgItem(window, 0xFFFF) != nullptr;
-}
-
-BOOL CALLBACK FindIconStatic(HWND child, LPARAM found) {
-    if (ClassOf(child) == L"Static" &&
-        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        *reinterpret_cast<HWND*>(found) = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BoxSeen ReadBox(HWND box, const std::wstring& probePath) {
-    BoxSeen seen;
-    seen.text = WindowText(GetDlgItem(box, 0xFFFF));
-    seen.caption = WindowText(box);
-    HWND iconStatic = nullptr;
-    EnumChildWindows(box, FindIconStatic, reinterpret_cast<LPARAM>(&iconStatic));
-    if (iconStatic != nullptr) {
-        HICON icon = reinterpret_cast<HICON>(SendMessageW(iconStatic, STM_GETICON, 0, 0));
-        if (icon == LoadIconW(nullptr, IDI_INFORMATION)) {
-            seen.icon = kInformationIcon;
-        } else if (icon == LoadIconW(nullptr, IDI_ERROR)) {
-            seen.icon = kErrorIcon;
-        } else if (icon != nullptr) {
-            seen.icon = kOtherIcon;
-        }
-    }
-    const int ids[] = {IDOK,  IDCANCEL, IDABORT,    IDRETRY,   IDIGNORE,
-                       IDYES, IDNO,     IDTRYAGAIN, IDCONTINUE};
-    for (int id : ids) {
-        HWND button = GetDlgItem(box, id);
-        if (button != nullptr && IsWindowVisible(button)) {
-            seen.buttons.push_back(id);
-        }
-    }
-    if (!probePath.empty()) {
-        seen.fileClosed = FileIsClosed(probePath);
-    }
-    return seen;
-}
-
-// Presses a button as a click would: the dialog receives its command.
-void Press(HWND dialog, int id) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-struct ThreadWindows {
-    std::vector<HWND> dialogs;
-};
-
-BOOL CALLBACK CollectDialog(HWND window, LPARAM context) {
-    if (IsWindowVisible(window) && ClassOf(window) == L"#32770") {
-        reinterpret_cast<ThreadWindows*>(context)->dialogs.push_back(window);
-    }
-    return TRUE;
-}
-
-DWORD WINAPI DriveDialogs(void* parameter) {
-    DriverContext* c = static_cast<DriverContext*>(parameter);
-    ExportRun* run = c->run;
-    const DWORD start = GetTickCount();
-    HWND saveDialog = nullptr;
-    bool cancelWhenEnabled = false;
-    std::set<HWND> answered;
-    while (WaitForSingleObject(c->done, 20) == WAIT_TIMEOUT) {
-        ThreadWindows windows;
-        EnumThreadWindows(c->uiThread, CollectDialog, reinterpret_cast<LPARAM>(&windows));
-        if (GetTickCount() - start > kDriverTimeoutMs) {
-            // Gets the test out of a dialog nobody answers.
-            run->timedOut = true;
-            for (HWND w : windows.dialogs) {
-                Press(w, IDCANCEL);
-                PostMessageW(w, WM_CLOSE, 0, 0);
-            }
-            continue;
-        }
-        for (HWND w : windows.dialogs) {
-            if (IsSaveDialog(w)) {
-                HWND edit = FileNameEdit(w);
-                if (w != saveDialog) {
-                    if (!IsWindowEnabled(w) || WindowText(edit).empty()) {
-                        continue; // still being set up
-                    }
-                    saveDialog = w;
-                    run->dialogSeen = GetWindow(w, GW_OWNER) == c->owner;
-                    run->initialName = WindowText(edit);
-                    HWND types = GetDlgItem(w, cmb1);
-                    LRESULT count = SendMessageW(types, CB_GETCOUNT, 0, 0);
-                    for (LRESULT i = 0; i < count; ++i) {
-                        WCHAR item[256] = {};
-                        if (SendMessageW(types, CB_GETLBTEXTLEN, i, 0) < 256) {
-                            SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
-                        }
-                        run->filters.push_back(item);
-                    }
-                    run->filterSelection =
-                        static_cast<int>(SendMessageW(types, CB_GETCURSEL, 0, 0));
-                    if (!c->plan.typedName.empty()) {
-                        SendMessageW(edit, WM_SETTEXT, 0,
-                                     reinterpret_cast<LPARAM>(c->plan.typedName.c_str()));
-                        run->typed = WindowText(edit) == c->plan.typedName;
-                    }
-                    Press(w, c->plan.cancel ? IDCANCEL : IDOK);
-                } else if (cancelWhenEnabled && IsWindowEnabled(w)) {
-                    cancelWhenEnabled = false;
-                    Press(w, IDCANCEL);
-                }
-            } else if (IsMessageBox(w) && answered.insert(w).second) {
-                HWND owner = GetWindow(w, GW_OWNER);
-                if (owner == c->owner) {
-                    run->programBoxes.push_back(ReadBox(w, c->plan.probePath));
-                    Press(w, IDOK);
-                } else {
-                    BoxSeen seen = ReadBox(w, std::wstring());
-                    if (std::find(seen.buttons.begin(), seen.buttons.end(), IDYES) !=
-                        seen.buttons.end()) {
-                        ++run->overwritePrompts;
-                        Press(w, IDYES);
-                    } else {
-                        // A refusal of the dialog itself: dismiss it, then leave the dialog.
-                        run->dialogWarnings.push_back(seen);
-                        Press(w, seen.buttons.empty() ? IDOK : seen.buttons[0]);
-                        cancelWhenEnabled = true;
-                    }
-                }
-            }
-        }
-    }
-    return 0;
-}
-
-// ---- the fixture ------------------------------------------------------------------------------
-
-LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// Counts what the export asks of the device-set calls, passing them on to the system.
-struct DeviceSetSpy {
-    int opens;
-    const GUID* classGuid;
-    DWORD flags;
-    int destroys;
-};
-DeviceSetSpy g_spy;
-
-HDEVINFO WINAPI SpyGetClassDevs(const GUID* classGuid, PCWSTR enumerator, HWND parent,
-                                DWORD flags) {
-    ++g_spy.opens;
-    g_spy.classGuid = classGuid;
-    g_spy.flags = flags;
+// Device-set calls put in place of the system's: they count what the export asks.
+int g_opens, g_destroys;
+HDEVINFO WINAPI PresentSet(const GUID* classGuid, PCWSTR enumerator, HWND parent, DWORD flags) {
+    ++g_opens;
+    EXPECT_EQ(nullptr, classGuid) << "every setup class";
+    EXPECT_EQ(static_cast<DWORD>(DIGCF_PRESENT | DIGCF_ALLCLASSES), flags);
     return SetupDiGetClassDevsW(classGuid, enumerator, parent, flags);
 }
-
-HDEVINFO WINAPI RefuseDeviceSet(const GUID* classGuid, PCWSTR, HWND, DWORD flags) {
-    ++g_spy.opens;
-    g_spy.classGuid = classGuid;
-    g_spy.flags = flags;
+HDEVINFO WINAPI RefusedSet(const GUID*, PCWSTR, HWND, DWORD) {
+    ++g_opens;
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
 }
-
-// A valid set that holds no device: a class that no device belongs to.
-HDEVINFO WINAPI EmptyDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
-    ++g_spy.opens;
+HDEVINFO WINAPI EmptySet(const GUID*, PCWSTR, HWND, DWORD) { // valid, holding no device
+    ++g_opens;
     return SetupDiGetClassDevsW(&kTestEmptyClassGuid, nullptr, nullptr, DIGCF_PRESENT);
 }
-
-BOOL WINAPI SpyDestroyInfoList(HDEVINFO set) {
-    ++g_spy.destroys;
+BOOL WINAPI CountedDestroy(HDEVINFO set) {
+    ++g_destroys;
     return SetupDiDestroyDeviceInfoList(set);
 }
 
-// Puts its device-set calls in place for one scope and the system's back on leaving it,
-// whichever way the scope is left.
-struct DeviceSetSeam {
-    explicit DeviceSetSeam(HDEVINFO(WINAPI* getClassDevs)(const GUID*, PCWSTR, HWND, DWORD))
-        : saved(g_deviceSetApi) {
-        g_spy = DeviceSetSpy();
-        g_deviceSetApi.getClassDevs = getClassDevs;
-        g_deviceSetApi.destroyInfoList = SpyDestroyInfoList;
-    }
-    ~DeviceSetSeam() {
-        g_deviceSetApi = saved;
-    }
-    DeviceSetApi saved;
+// What the user saw and did during one export.
+struct ExportRun {
+    bool answered;
+    int result;
+    HWND dialogOwner;
+    std::wstring shownName;
+    std::vector<std::wstring> filters;
+    int filterIndex;
+    int prompts;                // overwrite prompts, answered Yes
+    int dialogWarnings;         // other boxes of the dialog itself, answered OK
+    std::vector<BoxSeen> boxes; // the program's boxes, owned by its window
+    bool closedAtBox;           // the file was closed while the program's box was shown
 };
 
-// Texts of the devices made for these tests: accents, a character outside the BMP, long texts.
-const std::wstring kOddName =
-    L"Carte r\u00e9seau \u00e9tendue (contr\u00f4leur \u00ab\u00a0\u00e9l\u00e8ve\u00a0\u00bb) "
-    L"\U0001F600 \u4e2d\u6587";
-const std::wstring kOddHardwareId = L"PCI\\VEN_8086&DEV_10D3&SUBSYS_07D015AD&REV_00";
-const std::wstring kOddManufacturer = L"Soci\u00e9t\u00e9 fran\u00e7aise d'\u00e9lectronique";
-const std::wstring kOddService = L"HalvoranExportSvc";
-const std::wstring kOddDriverFile = L"pilote_r\u00e9seau \u00e0 \u00e9t\u00e9.sys";
-
-std::wstring LongText(const std::wstring& start, size_t units) {
-    std::wstring text = start;
-    while (text.size() < units) {
-        text += static_cast<wchar_t>(L'a' + text.size() % 26);
-        if (text.size() % 40 == 0) {
-            text.back() = L'\u00e9';
-        }
-    }
-    return text;
+// The save dialog: the file-name edit inside the ComboBoxEx cmb13, or a plain edt1.
+HWND FileNameEdit(HWND dialog) {
+    HWND combo = GetDlgItem(dialog, cmb13);
+    return combo != nullptr ? reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0))
+                            : GetDlgItem(dialog, edt1);
 }
 
-const std::wstring kLongDescription = LongText(L"Contr\u00f4leur audio ", 511);
-const std::wstring kLongHardwareId = LongText(L"HDAUDIO\\FUNC_01&VEN_10EC&DEV_0887", 400);
-const std::wstring kLongManufacturer = LongText(L"Fabricant \u00f4 ", 511);
+// Runs the export from owner; types typed (empty: keeps the shown name) and presses Save, or
+// Cancel; leaves the dialog when it refuses the name by itself.
+ExportRun Export(HWND owner, const std::wstring& typed, bool cancel, const std::wstring& written) {
+    ExportRun run = {};
+    HWND saveDialog = nullptr;
+    bool leave = false;
+    auto play = [&](HWND dialog) {
+        if (dialog == saveDialog) { // Save pressed; left once it has refused the name by itself
+            if (leave && IsWindowEnabled(dialog)) {
+                Press(dialog, IDCANCEL);
+                return true;
+            }
+            return false;
+        }
+        HWND edit = FileNameEdit(dialog);
+        if (edit != nullptr && GetDlgItem(dialog, cmb1) != nullptr) {
+            if (!IsWindowEnabled(dialog) || WindowText(edit).empty()) {
+                return false; // still being set up
+            }
+            saveDialog = dialog;
+            run.dialogOwner = GetWindow(dialog, GW_OWNER);
+            run.shownName = WindowText(edit);
+            run.filters = ComboItems(GetDlgItem(dialog, cmb1));
+            run.filterIndex =
+                static_cast<int>(SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0));
+            if (!typed.empty()) {
+                SetWindowTextW(edit, typed.c_str());
+            }
+            Press(dialog, cancel ? IDCANCEL : IDOK);
+            return false;
+        }
+        if (GetDlgItem(dialog, 0xFFFF) == nullptr) {
+            return false; // not a message box, or not one yet
+        }
+        BoxSeen box = ReadBox(dialog);
+        if (box.owner == owner) {
+            run.boxes.push_back(box);
+            run.closedAtBox = IsClosed(written);
+            Press(dialog, IDOK);
+        } else if (std::count(box.buttons.begin(), box.buttons.end(), IDYES) != 0) {
+            ++run.prompts;
+            Press(dialog, IDYES);
+        } else {
+            ++run.dialogWarnings;
+            leave = true;
+            Press(dialog, IDOK);
+        }
+        return true;
+    };
+    run.answered = PlayUser([&] { run.result = ExportDevicesToText(owner); }, play);
+    return run;
+}
 
-TestDevice g_oddDevice, g_longDevice, g_bareDevice;
+// A link in the prefix's drive C to /dev/full, the Unix device that refuses every write, made
+// by the Unix ln started through Wine (which does not wait for it: the link itself is awaited).
+bool MakeFullDiskLink(const std::wstring& path) {
+    wchar_t prefix[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"WINEPREFIX", prefix, ARRAYSIZE(prefix));
+    std::wstring command =
+        L"/bin/ln -sfn /dev/full \"" + std::wstring(prefix) + L"/drive_c/" + path.substr(3) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(L"Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int i = 0; i < 250; ++i, Sleep(20)) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD type = file != INVALID_HANDLE_VALUE ? GetFileType(file) : FILE_TYPE_UNKNOWN;
+        CloseHandle(file);
+        if (type == FILE_TYPE_CHAR) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A device with every field accented or beyond the BMP, and one with 511-unit texts.
+const std::wstring kOddName = L"Carte r\u00e9seau (contr\u00f4leur \u00ab\u00a0\u00e9l\u00e8ve"
+                              L"\u00a0\u00bb) \U0001F600 \u4e2d\u6587";
+const std::wstring kOddHardwareId = L"PCI\\VEN_8086&DEV_10D3&SUBSYS_07D015AD&REV_00";
+const std::wstring kOddManufacturer = L"Soci\u00e9t\u00e9 fran\u00e7aise d'\u00e9lectronique";
+const std::wstring kOddDriverFile = L"pilote_r\u00e9seau \u00e0 \u00e9t\u00e9.sys";
+const wchar_t kOddService[] = L"HalvoranExportSvc";
+const std::wstring kLongText = L"Contr\u00f4leur audio " + std::wstring(494, L'\u00e9');
+
+TestDevice g_odd = {INVALID_HANDLE_VALUE, {}, {}}, g_long = g_odd;
 
 class ExportTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         RemoveLeftoverTestDevices();
-        g_oddDevice.set = g_longDevice.set = g_bareDevice.set = INVALID_HANDLE_VALUE;
-        // A device whose every field is accented or beyond the BMP, with a driver file.
         std::wstring image = L"\\SystemRoot\\System32\\drivers\\" + kOddDriverFile;
-        WriteTestService(kOddService.c_str(), REG_EXPAND_SZ, image.c_str(),
-                         static_cast<DWORD>((image.size() + 1) * sizeof(WCHAR)));
-        if (CreateTestDevice(&kGuidNet, L"HALVORAN_TEST_EXPORT_ODD", &g_oddDevice)) {
-            SetTestDeviceText(&g_oddDevice, SPDRP_FRIENDLYNAME, kOddName.c_str());
-            std::wstring ids = kOddHardwareId + L'\0' + L"PCI\\VEN_8086&DEV_10D3" + L'\0';
-            SetTestDeviceProperty(&g_oddDevice, SPDRP_HARDWAREID, ids.c_str(),
-                                  static_cast<DWORD>((ids.size() + 1) * sizeof(WCHAR)));
-            SetTestDeviceText(&g_oddDevice, SPDRP_MFG, kOddManufacturer.c_str());
-            SetTestDeviceText(&g_oddDevice, SPDRP_SERVICE, kOddService.c_str());
-        }
-        // A device with fields of full length and no service.
-        if (CreateTestDevice(&kGuidMedia, L"HALVORAN_TEST_EXPORT_LONG", &g_longDevice)) {
-            SetTestDeviceText(&g_longDevice, SPDRP_DEVICEDESC, kLongDescription.c_str());
-            std::wstring ids = kLongHardwareId + L'\0';
-            SetTestDeviceProperty(&g_longDevice, SPDRP_HARDWAREID, ids.c_str(),
-                                  static_cast<DWORD>((ids.size() + 1) * sizeof(WCHAR)));
-            SetTestDeviceText(&g_longDevice, SPDRP_MFG, kLongManufacturer.c_str());
-        }
-        // A device with no property at all.
-        CreateTestDevice(&kGuidUsb, L"HALVORAN_TEST_EXPORT_BARE", &g_bareDevice);
+        std::wstring oddIds = kOddHardwareId + L'\0' + L"PCI\\VEN_8086" + L'\0';
+        ASSERT_TRUE(WriteTestService(kOddService, REG_EXPAND_SZ, image.c_str(),
+                                     static_cast<DWORD>((image.size() + 1) * sizeof(wchar_t))));
+        ASSERT_TRUE(CreateTestDevice(&kGuidNet, L"HALVORAN_TEST_EXPORT_ODD", &g_odd));
+        ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_FRIENDLYNAME, kOddName.c_str()));
+        ASSERT_TRUE(SetTestDeviceProperty(&g_odd, SPDRP_HARDWAREID, oddIds.c_str(),
+                                          static_cast<DWORD>((oddIds.size() + 1) * 2)));
+        ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_MFG, kOddManufacturer.c_str()));
+        ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_SERVICE, kOddService));
+        ASSERT_TRUE(CreateTestDevice(&kGuidMedia, L"HALVORAN_TEST_EXPORT_LONG", &g_long));
+        ASSERT_TRUE(SetTestDeviceText(&g_long, SPDRP_DEVICEDESC, kLongText.c_str()));
+        ASSERT_TRUE(SetTestDeviceText(&g_long, SPDRP_MFG, kLongText.c_str()));
     }
     static void TearDownTestSuite() {
-        RemoveTestDevice(&g_oddDevice);
-        RemoveTestDevice(&g_longDevice);
-        RemoveTestDevice(&g_bareDevice);
-        DeleteTestService(kOddService.c_str());
+        RemoveTestDevice(&g_odd);
+        RemoveTestDevice(&g_long);
+        DeleteTestService(kOddService);
     }
-
     void SetUp() override {
-        ASSERT_NE(INVALID_HANDLE_VALUE, g_oddDevice.set);
-        ASSERT_NE(INVALID_HANDLE_VALUE, g_longDevice.set);
-        ASSERT_NE(INVALID_HANDLE_VALUE, g_bareDevice.set);
-        WCHAR directory[MAX_PATH];
-        ASSERT_NE(0u, GetCurrentDirectoryW(ARRAYSIZE(directory), directory));
-        savedDirectory_ = directory;
-        WCHAR temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathW(ARRAYSIZE(temp), temp));
-        folder_ = std::wstring(temp) + L"halvoran_export_test";
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(ARRAYSIZE(temp), temp);
+        folder_ = std::wstring(temp) + L"halvoran_export_test\\";
         CreateDirectoryW(folder_.c_str(), nullptr);
-        ASSERT_TRUE(FileExists(folder_));
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"HalvoranExportTestOwner";
-        RegisterClassW(&wc);
-        owner_ = CreateWindowExW(0, wc.lpszClassName, L"Halvoran export test", WS_OVERLAPPEDWINDOW,
-                                 40, 40, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(Exists(folder_));
+        owner_ = CreateWindowExW(0, L"Static", L"Halvoran", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                                 40, 640, 480, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(nullptr, owner_);
-        ShowWindow(owner_, SW_SHOW);
-        UpdateWindow(owner_);
     }
     void TearDown() override {
-        if (owner_ != nullptr) {
-            DestroyWindow(owner_);
-        }
-        SetCurrentDirectoryW(savedDirectory_.c_str());
-        for (const std::wstring& f : made_) {
-            DeleteFileW(f.c_str());
-        }
+        DestroyWindow(owner_);
         RemoveDirectoryW(folder_.c_str());
     }
-
-    // A path in the test folder, removed at the end of the test.
-    std::wstring PathOf(const std::wstring& name) {
-        std::wstring path = folder_ + L"\\" + name;
-        DeleteFileW(path.c_str());
-        made_.push_back(path);
-        return path;
-    }
-
-    // Runs the export while the driver thread plays the user.
-    ExportRun Export(const DialogPlan& plan) {
-        ExportRun run;
-        DriverContext context = {owner_, GetCurrentThreadId(), plan, &run,
-                                 CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-        HANDLE driver = CreateThread(nullptr, 0, DriveDialogs, &context, 0, nullptr);
-        EXPECT_NE(nullptr, driver);
-        if (driver == nullptr) {
-            CloseHandle(context.done);
-            return run;
-        }
-        run.result = ExportDevicesToText(owner_);
-        SetEvent(context.done);
-        WaitForSingleObject(driver, INFINITE);
-        CloseHandle(driver);
-        CloseHandle(context.done);
-        EXPECT_FALSE(run.timedOut) << "nobody answered a dialog in time";
-        return run;
-    }
-
-    // The dialog appeared as the user sees it: owned by the window, on the default name,
-    // with the two file types, the first one in effect.
-    static void ExpectDialogAsShown(const ExportRun& run, const DialogPlan& plan) {
-        EXPECT_TRUE(run.dialogSeen);
-        EXPECT_EQ("peripheriques.txt", Narrow(run.initialName));
-        ASSERT_EQ(2u, run.filters.size());
-        EXPECT_EQ("Fichier texte (*.txt)", Narrow(run.filters[0]));
-        EXPECT_EQ("Tous les fichiers (*.*)", Narrow(run.filters[1]));
-        EXPECT_EQ(0, run.filterSelection);
-        EXPECT_EQ(!plan.typedName.empty(), run.typed);
-    }
-
-    static void ExpectOneBox(const ExportRun& run, const std::wstring& text,
-                             const std::wstring& caption, IconKind icon) {
-        ASSERT_EQ(1u, run.programBoxes.size());
-        const BoxSeen& box = run.programBoxes[0];
-        EXPECT_EQ(Narrow(text), Narrow(box.text));
-        EXPECT_EQ(Narrow(caption), Narrow(box.caption));
-        EXPECT_STREQ(IconName(icon), IconName(box.icon));
-        EXPECT_EQ(std::vector<int>({IDOK}), box.buttons) << "a single OK button";
-        EXPECT_TRUE(run.dialogWarnings.empty());
-    }
-
     std::wstring folder_;
-    std::wstring savedDirectory_;
-    std::vector<std::wstring> made_;
     HWND owner_ = nullptr;
 };
 
-#define EXPECT_BYTES_EQ(expected, actual)                                                          \
-    do {                                                                                           \
-        const Bytes& e_ = (expected);                                                              \
-        const Bytes& a_ = (actual);                                                                \
-        EXPECT_EQ(e_.size(), a_.size());                                                           \
-        size_t i_ = 0;                                                                             \
-        while (i_ < e_.size() && i_ < a_.size() && e_[i_] == a_[i_]) {                             \
-            ++i_;                                                                                  \
-        }                                                                                          \
-        EXPECT_TRUE(e_ == a_) << "first difference at byte " << i_;                                \
-    } while (0)
+enum Before { kNoFile, kSmallFile, kLargeFile, kLockedFile, kFullDisk };
+enum After { kReport, kHeaderOnly, kMarkOnly, kUnchanged, kNothing, kNotRead };
 
-// ---- success --------------------------------------------------------------------------------
+const wchar_t kCannotCreate[] = L"Impossible de cr\u00e9er le fichier s\u00e9lectionn\u00e9.";
+const wchar_t kNoDeviceSet[] = L"Impossible d'obtenir la liste des p\u00e9riph\u00e9riques.";
+const wchar_t kWriteFailed[] = L"Une erreur s'est produite pendant l'\u00e9criture du fichier.";
 
-TEST_F(ExportTest, WritesEveryPresentDeviceAndTellsCountAndPath) {
-    DialogPlan plan;
-    plan.typedName = PathOf(L"inventaire.txt");
-    plan.probePath = plan.typedName;
-    ExportRun run;
-    {
-        DeviceSetSeam seam(SpyGetClassDevs);
-        run = Export(plan);
-        EXPECT_EQ(1, g_spy.opens);
-        EXPECT_EQ(nullptr, g_spy.classGuid) << "every setup class";
-        EXPECT_EQ(static_cast<DWORD>(DIGCF_PRESENT | DIGCF_ALLCLASSES), g_spy.flags);
-        EXPECT_EQ(1, g_spy.destroys) << "the set is released once";
-    }
-    DWORD count = 0;
-    Bytes expected = ReportOfPresentDevices(&count);
-    EXPECT_EQ(CountPresentDevices(nullptr), count);
-
-    ExpectDialogAsShown(run, plan);
-    EXPECT_EQ(0, run.overwritePrompts) << "a new file needs no confirmation";
-    EXPECT_EQ(1, run.result);
-    ExpectOneBox(run, DoneMessage(count, plan.typedName), kDoneCaption, kInformationIcon);
-    if (!run.programBoxes.empty()) {
-        EXPECT_TRUE(run.programBoxes[0].fileClosed) << "the file is closed before the message";
-    }
-    Bytes written;
-    ASSERT_TRUE(ReadFileBytes(plan.typedName, &written));
-    EXPECT_BYTES_EQ(expected, written);
-
-    // The devices made for this test are in it with their texts, whole.
+// Each case through the real dialog: result 1 with the success message, or 0 with the error
+// shown (none when null); the file as it is afterwards.
+TEST_F(ExportTest, ThroughTheSaveDialog) {
     const struct {
         const char* what;
-        std::wstring lines;
-    } kInReport[] = {
-        {"odd device", L"]\r\nNom du p\u00e9riph\u00e9rique : " + kOddName +
-                           L"\r\nID Mat\u00e9riel : " + kOddHardwareId + L"\r\nFabricant : " +
-                           kOddManufacturer + L"\r\nPilote associ\u00e9 : " + kOddDriverFile +
-                           L"\r\n\r\n"},
-        {"long device", L"]\r\nNom du p\u00e9riph\u00e9rique : " + kLongDescription +
-                            L"\r\nID Mat\u00e9riel : " + kLongHardwareId + L"\r\nFabricant : " +
-                            kLongManufacturer + L"\r\nPilote associ\u00e9 : N/A\r\n\r\n"},
-        {"bare device", L"]\r\nNom du p\u00e9riph\u00e9rique : Inconnu\r\nID Mat\u00e9riel : "
-                        L"N/A\r\nFabricant : N/A\r\nPilote associ\u00e9 : N/A\r\n\r\n"},
-    };
-    for (const auto& c : kInReport) {
-        SCOPED_TRACE(c.what);
-        Bytes lines;
-        AppendUnits(&lines, c.lines);
-        EXPECT_TRUE(Contains(written, lines));
-    }
-    Bytes smiley = {0x3D, 0xD8, 0x00, 0xDE};
-    EXPECT_TRUE(Contains(written, smiley)) << "U+1F600 as its surrogate pair";
-}
-
-TEST_F(ExportTest, SaveOnTheShownNameWritesPeripheriquesTxtInTheStartingFolder) {
-    ASSERT_TRUE(SetCurrentDirectoryW(folder_.c_str()));
-    DialogPlan plan; // nothing typed: the dialog's own folder and name
-    const std::wstring path = PathOf(L"peripheriques.txt");
-    plan.probePath = path;
-    ExportRun run = Export(plan);
-    DWORD count = 0;
-    Bytes expected = ReportOfPresentDevices(&count);
-    ExpectDialogAsShown(run, plan);
-    EXPECT_EQ(1, run.result);
-    ExpectOneBox(run, DoneMessage(count, path), kDoneCaption, kInformationIcon);
-    Bytes written;
-    ASSERT_TRUE(ReadFileBytes(path, &written));
-    EXPECT_BYTES_EQ(expected, written);
-}
-
-TEST_F(ExportTest, CancelShowsNothingAndLeavesTheFile) {
-    DialogPlan plan;
-    plan.typedName = PathOf(L"existant.txt");
-    plan.cancel = true;
-    const Bytes before = {'k', 'e', 'e', 'p', '\r', '\n'};
-    WriteFileBytes(plan.typedName, before);
-    ExportRun run = Export(plan);
-    ExpectDialogAsShown(run, plan);
-    EXPECT_EQ(0, run.result);
-    EXPECT_TRUE(run.programBoxes.empty());
-    EXPECT_EQ(0, run.overwritePrompts);
-    Bytes after;
-    ASSERT_TRUE(ReadFileBytes(plan.typedName, &after));
-    EXPECT_BYTES_EQ(before, after);
-}
-
-TEST_F(ExportTest, NameWithoutExtensionGetsTxt) {
-    DialogPlan plan;
-    const std::wstring withTxt = PathOf(L"sans_extension.txt");
-    plan.typedName = PathOf(L"sans_extension");
-    plan.probePath = withTxt;
-    ExportRun run = Export(plan);
-    DWORD count = 0;
-    Bytes expected = ReportOfPresentDevices(&count);
-    ExpectDialogAsShown(run, plan);
-    EXPECT_EQ(1, run.result);
-    ExpectOneBox(run, DoneMessage(count, withTxt), kDoneCaption, kInformationIcon);
-    EXPECT_FALSE(FileExists(plan.typedName));
-    Bytes written;
-    ASSERT_TRUE(ReadFileBytes(withTxt, &written));
-    EXPECT_BYTES_EQ(expected, written);
-}
-
-TEST_F(ExportTest, ExistingFileIsConfirmedEmptiedAndRewritten) {
-    DialogPlan plan;
-    plan.typedName = PathOf(L"ancien.txt");
-    plan.probePath = plan.typedName;
-    // Longer than any report here, so that bytes left over from it would show.
-    WriteFileBytes(plan.typedName, Bytes(1 << 20, 'Z'));
-    ExportRun run = Export(plan);
-    DWORD count = 0;
-    Bytes expected = ReportOfPresentDevices(&count);
-    ASSERT_LT(expected.size(), static_cast<size_t>(1 << 20));
-    EXPECT_EQ(1, run.overwritePrompts);
-    EXPECT_EQ(1, run.result);
-    ExpectOneBox(run, DoneMessage(count, plan.typedName), kDoneCaption, kInformationIcon);
-    Bytes written;
-    ASSERT_TRUE(ReadFileBytes(plan.typedName, &written));
-    EXPECT_BYTES_EQ(expected, written);
-}
-
-TEST_F(ExportTest, EmptyDeviceSetGivesHeaderAloneAndZeroDevices) {
-    DialogPlan plan;
-    plan.typedName = PathOf(L"vide.txt");
-    plan.probePath = plan.typedName;
-    ExportRun run;
-    {
-        DeviceSetSeam seam(EmptyDeviceSet);
-        run = Export(plan);
-        EXPECT_EQ(1, g_spy.destroys);
-    }
-    EXPECT_EQ(1, run.result);
-    ExpectOneBox(run, DoneMessage(0, plan.typedName), kDoneCaption, kInformationIcon);
-    Bytes written;
-    ASSERT_TRUE(ReadFileBytes(plan.typedName, &written));
-    EXPECT_BYTES_EQ(MarkAndHeader(), written);
-}
-
-// ---- failures -------------------------------------------------------------------------------
-
-TEST_F(ExportTest, FileHeldWithoutWriteSharingCannotBeCreated) {
-    DialogPlan plan;
-    plan.typedName = PathOf(L"verrouille.txt");
-    const Bytes before = {'a', 'v', 'a', 'n', 't'};
-    WriteFileBytes(plan.typedName, before);
-    HANDLE holder = CreateFileW(plan.typedName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    ExportRun run;
-    {
-        DeviceSetSeam seam(SpyGetClassDevs);
-        run = Export(plan);
-        EXPECT_EQ(0, g_spy.opens) << "no device set without a file";
-    }
-    CloseHandle(holder);
-    EXPECT_EQ(1, run.overwritePrompts);
-    EXPECT_EQ(0, run.result);
-    ExpectOneBox(run, kCannotCreate, kErrorCaption, kErrorIcon);
-    Bytes after;
-    ASSERT_TRUE(ReadFileBytes(plan.typedName, &after));
-    EXPECT_BYTES_EQ(before, after);
-}
-
-TEST_F(ExportTest, RefusedDeviceSetLeavesTheMarkOnly) {
-    DialogPlan plan;
-    plan.typedName = PathOf(L"refus.txt");
-    plan.probePath = plan.typedName;
-    const DeviceSetApi original = g_deviceSetApi;
-    ExportRun run;
-    {
-        DeviceSetSeam seam(RefuseDeviceSet);
-        run = Export(plan);
-        EXPECT_EQ(1, g_spy.opens);
-        EXPECT_EQ(0, g_spy.destroys) << "a refused set is never destroyed";
-    }
-    EXPECT_EQ(0, run.result);
-    ExpectOneBox(run, kNoDeviceSet, kErrorCaption, kErrorIcon);
-    if (!run.programBoxes.empty()) {
-        EXPECT_TRUE(run.programBoxes[0].fileClosed) << "the file is closed before the message";
-    }
-    Bytes after;
-    ASSERT_TRUE(ReadFileBytes(plan.typedName, &after));
-    EXPECT_BYTES_EQ(Bytes({0xFF, 0xFE}), after);
-    // The seam is back: the system's set is obtained again.
-    EXPECT_TRUE(original.getClassDevs == g_deviceSetApi.getClassDevs);
-    EXPECT_TRUE(original.destroyInfoList == g_deviceSetApi.destroyInfoList);
-}
-
-// A file on a full disk: a link inside the prefix's drive C to the Unix device that refuses
-// every write. The link is made by the Unix ln, started from here.
-class FullDiskTest : public ExportTest {
-  protected:
-    void SetUp() override {
-        ExportTest::SetUp();
-        WCHAR prefix[MAX_PATH] = {};
-        DWORD n = GetEnvironmentVariableW(L"WINEPREFIX", prefix, ARRAYSIZE(prefix));
-        ASSERT_TRUE(n > 0 && n < ARRAYSIZE(prefix)) << "WINEPREFIX names the Wine prefix";
-        linkPath_ = L"C:\\halvoran_full.txt";
-        DeleteFileW(linkPath_.c_str());
-        std::wstring command =
-            L"/bin/ln -sfn /dev/full \"" + std::wstring(prefix) + L"/drive_c/halvoran_full.txt\"";
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        ASSERT_TRUE(CreateProcessW(L"Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &si, &pi))
-            << "the Unix ln is started through Wine";
-        WaitForSingleObject(pi.hProcess, 5000);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        // Wine does not wait for a Unix child: wait for the link itself.
-        for (int i = 0; i < 250 && !IsFullDevice(); ++i) {
-            Sleep(20);
-        }
-        ASSERT_TRUE(IsFullDevice()) << "C:\\halvoran_full.txt leads to /dev/full";
-    }
-    void TearDown() override {
-        DeleteFileW(linkPath_.c_str());
-        ExportTest::TearDown();
-    }
-    bool IsFullDevice() {
-        HANDLE h = CreateFileW(linkPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        DWORD type = GetFileType(h);
-        CloseHandle(h);
-        return type == FILE_TYPE_CHAR;
-    }
-    std::wstring linkPath_;
-};
-
-// Two sizes of report: one larger than the stream's buffer fails on the way, one that stays
-// in the buffer fails only when the last data are flushed at the close.
-TEST_F(FullDiskTest, WriteFailureIsReportedNotSuccess) {
-    const struct {
-        const char* what;
+        const wchar_t* typed;   // in the test folder unless absolute; empty: the shown name
+        const wchar_t* written; // the file the export writes or leaves, in the test folder
+        Before before;
         HDEVINFO(WINAPI* getClassDevs)(const GUID*, PCWSTR, HWND, DWORD);
+        bool cancel;
+        int prompts;
+        int result;
+        const wchar_t* error;
+        After after;
     } kCases[] = {
-        {"every present device", SpyGetClassDevs},
-        {"no device: mark and header only", EmptyDeviceSet},
+        {"new file", L"inventaire.txt", L"inventaire.txt", kNoFile, PresentSet, false, 0, 1,
+         nullptr, kReport},
+        {"shown name in the current folder", L"", L"peripheriques.txt", kNoFile, PresentSet, false,
+         0, 1, nullptr, kReport},
+        {"cancel", L"existant.txt", L"existant.txt", kSmallFile, PresentSet, true, 0, 0, nullptr,
+         kUnchanged},
+        {"name without extension", L"sans_extension", L"sans_extension.txt", kNoFile, PresentSet,
+         false, 0, 1, nullptr, kReport},
+        {"existing file emptied", L"ancien.txt", L"ancien.txt", kLargeFile, PresentSet, false, 1, 1,
+         nullptr, kReport},
+        {"no device", L"vide.txt", L"vide.txt", kNoFile, EmptySet, false, 0, 1, nullptr,
+         kHeaderOnly},
+        {"file locked by another", L"verrouille.txt", L"verrouille.txt", kLockedFile, PresentSet,
+         false, 1, 0, kCannotCreate, kUnchanged},
+        {"device set refused", L"refus.txt", L"refus.txt", kNoFile, RefusedSet, false, 0, 0,
+         kNoDeviceSet, kMarkOnly},
+        {"missing folder", L"dossier_absent\\rapport.txt", L"dossier_absent", kNoFile, PresentSet,
+         false, 0, 0, nullptr, kNothing},
+        {"full disk, large report", L"C:\\halvoran_full.txt", L"C:\\halvoran_full.txt", kFullDisk,
+         PresentSet, false, 0, 0, kWriteFailed, kNotRead},
+        {"full disk, mark and header only", L"C:\\halvoran_full.txt", L"C:\\halvoran_full.txt",
+         kFullDisk, EmptySet, false, 0, 0, kWriteFailed, kNotRead},
     };
+    wchar_t savedDirectory[MAX_PATH];
+    GetCurrentDirectoryW(ARRAYSIZE(savedDirectory), savedDirectory);
+    SetCurrentDirectoryW(folder_.c_str()); // where the dialog opens
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.what);
-        DialogPlan plan;
-        plan.typedName = linkPath_;
-        ExportRun run;
-        {
-            DeviceSetSeam seam(c.getClassDevs);
-            run = Export(plan);
-            EXPECT_EQ(1, g_spy.destroys);
+        const bool absolute = c.typed[0] != 0 && c.typed[1] == L':';
+        const std::wstring typed = c.typed[0] == 0 || absolute ? c.typed : folder_ + c.typed;
+        const std::wstring written = absolute ? c.written : folder_ + c.written;
+        DeleteFileW(written.c_str());
+        const Bytes before(c.before == kLargeFile ? 1 << 20 : 5, 'Z'); // more than any report
+        if (c.before == kSmallFile || c.before == kLargeFile || c.before == kLockedFile) {
+            FILE* file = _wfopen(written.c_str(), L"wb");
+            ASSERT_NE(nullptr, file);
+            fwrite(before.data(), 1, before.size(), file);
+            fclose(file);
         }
-        EXPECT_EQ(0, run.result);
-        ExpectOneBox(run, kWriteFailed, kErrorCaption, kErrorIcon);
-        EXPECT_TRUE(IsFullDevice()) << "the link is left in place";
+        HANDLE holder = c.before != kLockedFile
+                            ? INVALID_HANDLE_VALUE
+                            : CreateFileW(written.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+        ASSERT_TRUE(c.before != kFullDisk || MakeFullDiskLink(written));
+
+        const DeviceSetApi system = g_deviceSetApi;
+        g_deviceSetApi.getClassDevs = c.getClassDevs;
+        g_deviceSetApi.destroyInfoList = CountedDestroy;
+        g_opens = g_destroys = 0;
+        ExportRun run = Export(owner_, typed, c.cancel, written);
+        g_deviceSetApi = system;
+        CloseHandle(holder);
+        DWORD count = 0;
+        const Bytes report = ReportOfPresentDevices(&count);
+        EXPECT_EQ(CountPresentDevices(nullptr), count);
+
+        EXPECT_TRUE(run.answered) << "a dialog was left unanswered";
+        EXPECT_EQ(owner_, run.dialogOwner);
+        EXPECT_WTEXT(L"peripheriques.txt", run.shownName);
+        EXPECT_EQ(std::vector<std::wstring>({L"Fichier texte (*.txt)", L"Tous les fichiers (*.*)"}),
+                  run.filters);
+        EXPECT_EQ(0, run.filterIndex);
+        EXPECT_EQ(c.prompts, run.prompts);
+        EXPECT_EQ(c.after == kNothing ? 1 : 0, run.dialogWarnings) << "the dialog's own refusal";
+        EXPECT_EQ(c.result, run.result);
+        // The set is opened once the file is, and released unless refused.
+        const int opens = c.cancel || c.after == kNothing || c.before == kLockedFile ? 0 : 1;
+        EXPECT_EQ(opens, g_opens);
+        EXPECT_EQ(c.getClassDevs == RefusedSet ? 0 : opens, g_destroys);
+
+        ASSERT_EQ(c.result == 1 || c.error != nullptr ? 1u : 0u, run.boxes.size());
+        if (!run.boxes.empty()) {
+            const BoxSeen& box = run.boxes[0];
+            EXPECT_WTEXT(c.result == 1 ? std::to_wstring(c.getClassDevs == EmptySet ? 0 : count) +
+                                             L" p\u00e9riph\u00e9rique(s) export\u00e9(s) dans :"
+                                             L"\r\n" +
+                                             written
+                                       : std::wstring(c.error),
+                         box.text);
+            EXPECT_WTEXT(c.result == 1 ? L"Export termin\u00e9" : L"Erreur d'export", box.caption);
+            EXPECT_EQ(LoadIconW(nullptr, c.result == 1 ? IDI_INFORMATION : IDI_ERROR), box.icon);
+            EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+            EXPECT_TRUE(run.closedAtBox || c.before == kLockedFile || c.before == kFullDisk)
+                << "the file is closed before the message";
+        }
+        const Bytes after = ReadBytes(written);
+        switch (c.after) {
+        case kReport:
+            EXPECT_TRUE(report == after) << after.size() << " bytes for " << report.size();
+            break;
+        case kHeaderOnly:
+            EXPECT_TRUE(Units(kMarkAndHeader) == after);
+            break;
+        case kMarkOnly:
+            EXPECT_TRUE(Bytes({0xFF, 0xFE}) == after);
+            break;
+        case kUnchanged:
+            EXPECT_TRUE(before == after);
+            break;
+        case kNothing:
+            EXPECT_FALSE(Exists(written));
+            break;
+        case kNotRead:
+            break;
+        }
+        EXPECT_TRUE(typed == written || typed.empty() || !Exists(typed))
+            << "a file by another name";
+        DeleteFileW(written.c_str());
     }
+    SetCurrentDirectoryW(savedDirectory);
 }
 
-TEST_F(ExportTest, FolderThatDoesNotExistIsRefusedByTheDialog) {
-    DialogPlan plan;
-    const std::wstring missingFolder = folder_ + L"\\dossier_absent";
-    RemoveDirectoryW(missingFolder.c_str());
-    ASSERT_FALSE(FileExists(missingFolder));
-    plan.typedName = missingFolder + L"\\rapport.txt";
-    ExportRun run;
-    {
-        DeviceSetSeam seam(SpyGetClassDevs);
-        run = Export(plan);
-        EXPECT_EQ(0, g_spy.opens);
-    }
-    EXPECT_EQ(0, run.result);
-    EXPECT_TRUE(run.programBoxes.empty()) << "no message of the program";
-    EXPECT_EQ(1u, run.dialogWarnings.size()) << "the dialog warns by itself";
-    EXPECT_FALSE(FileExists(missingFolder));
-    EXPECT_FALSE(FileExists(plan.typedName));
+// The report holds the test devices' texts whole, as their records.
+TEST_F(ExportTest, ReportHoldsEveryTextWhole) {
+    const std::wstring path = folder_ + L"textes.txt";
+    ExportRun run = Export(owner_, path, false, path);
+    EXPECT_EQ(1, run.result);
+    const Bytes written = ReadBytes(path);
+    DeleteFileW(path.c_str());
+    EXPECT_TRUE(Contains(
+        written, Units(RecordText(kOddName, kOddHardwareId, kOddManufacturer, kOddDriverFile))));
+    EXPECT_TRUE(Contains(written, Units(RecordText(kLongText, L"N/A", kLongText, L"N/A"))));
+    EXPECT_TRUE(Contains(written, {0x3D, 0xD8, 0x00, 0xDE})) << "U+1F600 as its surrogate pair";
 }
 
 } // namespace
