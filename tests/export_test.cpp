@@ -314,6 +314,7 @@ TEST_F(ExportTest, ThroughTheSaveDialog) {
         const std::wstring typed = c.typed[0] == 0 || absolute ? c.typed : folder_ + c.typed;
         const std::wstring written = absolute ? c.written : folder_ + c.written;
         DeleteFileW(written.c_str());
+        DeleteFileW(typed.c_str()); // left by an earlier run that failed
         const Bytes before(c.before == kLargeFile ? 1 << 20 : 5, 'Z'); // more than any report
         if (c.before == kSmallFile || c.before == kLargeFile || c.before == kLockedFile) {
             FILE* file = _wfopen(written.c_str(), L"wb");
