@@ -197,7 +197,7 @@ static double FileBytes(const WCHAR* path) {
 static void MeasureParts(HWND window, const MeasurePlan& plan, const WCHAR* path,
                          Results* results) {
     // The walk that gathers the records is the first timing of the walk (keeping a record
-    // costs a copy of 2 KB, nothing beside the walk itself).
+    // costs a copy of 4 KB, nothing beside the walk itself).
     std::vector<DeviceRecord> records;
     records.reserve(20000);
     std::vector<double> walks;
@@ -424,6 +424,10 @@ static int PrintTable(int count, WCHAR** paths) {
         }
     }
     std::vector<std::wstring> cells;
+    for (const Results& r : sizes) {
+        cells.push_back(Cell(L"N=%.0f", Get(r, "n")));
+    }
+    PrintRow(L"", cells);
     auto row = [&](const wchar_t* label, auto cell) {
         cells.clear();
         for (const Results& r : sizes) {
