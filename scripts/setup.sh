@@ -24,7 +24,7 @@ done
 if [ -n "$missing" ]; then
     echo "setup: installing$missing"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
 elif [ "${need_update:-0}" = 1 ]; then
     $sudo apt-get update -qq
 fi
