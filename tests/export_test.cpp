@@ -20,19 +20,8 @@
 
 namespace {
 
-typedef std::vector<unsigned char> Bytes;
-
 const GUID kGuidNet = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
 const GUID kGuidMedia = {0x4d36e96c, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
-
-Bytes Units(const std::wstring& text) {
-    Bytes out;
-    for (wchar_t unit : text) {
-        out.push_back(static_cast<unsigned char>(unit & 0xFF));
-        out.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    return out;
-}
 
 const std::wstring kMarkAndHeader = L"\xFEFF"
                                     L"Liste de tous les p\u00e9riph\u00e9riques pr\u00e9sents\r\n" +

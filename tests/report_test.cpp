@@ -11,24 +11,13 @@
 #include <vector>
 
 #include "report/inventory_report.h"
+#include "test_text.h"
 
 namespace {
-
-typedef std::vector<unsigned char> Bytes;
 
 Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-// Each unit as two bytes, low byte first.
-Bytes Units(const std::u16string& text) {
-    Bytes out;
-    for (char16_t unit : text) {
-        out.push_back(static_cast<unsigned char>(unit & 0xFF));
-        out.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    return out;
 }
 
 Bytes Latin1(const std::string& text) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string>
+#include <vector>
 
 // ASCII as it is, anything else as \uXXXX.
 inline std::string Narrow(const std::wstring& text) {
@@ -26,4 +27,16 @@ inline std::string Narrow(const std::wstring& text) {
 
 inline std::wstring Repeat(wchar_t c, size_t n) {
     return std::wstring(n, c);
+}
+
+typedef std::vector<unsigned char> Bytes;
+
+// The bytes a text's 16-bit units take in a UTF-16LE file: each unit low byte first.
+template <class Text> Bytes Units(const Text& text) {
+    Bytes out;
+    for (auto unit : text) {
+        out.push_back(static_cast<unsigned char>(unit & 0xFF));
+        out.push_back(static_cast<unsigned char>((unit >> 8) & 0xFF));
+    }
+    return out;
 }
