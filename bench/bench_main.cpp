@@ -404,15 +404,6 @@ static void PrintRow(const wchar_t* label, const std::vector<std::wstring>& cell
     wprintf(L"\n");
 }
 
-static std::wstring Cell(const wchar_t* format, ...) {
-    wchar_t text[64];
-    va_list args;
-    va_start(args, format);
-    vswprintf(text, ARRAYSIZE(text), format, args);
-    va_end(args);
-    return text;
-}
-
 static const double kMegabyte = 1024.0 * 1024.0;
 
 static int PrintTable(int count, WCHAR** paths) {
@@ -425,7 +416,7 @@ static int PrintTable(int count, WCHAR** paths) {
     }
     std::vector<std::wstring> cells;
     for (const Results& r : sizes) {
-        cells.push_back(Cell(L"N=%.0f", Get(r, "n")));
+        cells.push_back(Format(L"N=%.0f", Get(r, "n")));
     }
     PrintRow(L"", cells);
     auto row = [&](const wchar_t* label, auto cell) {
@@ -436,12 +427,12 @@ static int PrintTable(int count, WCHAR** paths) {
         PrintRow(label, cells);
     };
     row(L"Devices created / present",
-        [](const Results& r) { return Cell(L"%.0f / %.0f", Get(r, "n"), Get(r, "devices")); });
+        [](const Results& r) { return Format(L"%.0f / %.0f", Get(r, "n"), Get(r, "devices")); });
     row(L"Repetitions, fills (median shown)", [](const Results& r) {
-        return Cell(L"%.0f, %.0f", Get(r, "repetitions"), Get(r, "fillrepetitions"));
+        return Format(L"%.0f, %.0f", Get(r, "repetitions"), Get(r, "fillrepetitions"));
     });
     row(L"Floor, all classes (ms)",
-        [](const Results& r) { return Cell(L"%.1f", Get(r, "export.floor")); });
+        [](const Results& r) { return Format(L"%.1f", Get(r, "export.floor")); });
     static const wchar_t* kFillLabels[kDeviceCategoryCount] = {
         L"Fill 0 all (ms, x floor)",       L"Fill 1 net (ms, x floor)",
         L"Fill 2 diskdrive (ms, x floor)", L"Fill 3 hdc (ms, x floor)",
@@ -453,7 +444,7 @@ static int PrintTable(int count, WCHAR** paths) {
                 return std::wstring(L"-");
             }
             double fill = Get(r, Key("fill", c));
-            return Cell(L"%.1f %.2fx", fill, Ratio(fill, Get(r, Key("floor", c))));
+            return Format(L"%.1f %.2fx", fill, Ratio(fill, Get(r, Key("floor", c))));
         });
     }
     row(L"  rows listed, categories 0..6", [](const Results& r) {
@@ -462,76 +453,76 @@ static int PrintTable(int count, WCHAR** paths) {
             if (c > 0) {
                 text += L"/";
             }
-            text += Has(r, Key("rows", c)) ? Cell(L"%.0f", Get(r, Key("rows", c))) : L"-";
+            text += Has(r, Key("rows", c)) ? Format(L"%.0f", Get(r, Key("rows", c))) : L"-";
         }
         return text;
     });
     row(L"  program's walk alone, all (ms)", [](const Results& r) {
-        return Cell(L"%.1f %.2fx", Get(r, "walk"), Ratio(Get(r, "walk"), Get(r, "export.floor")));
+        return Format(L"%.1f %.2fx", Get(r, "walk"), Ratio(Get(r, "walk"), Get(r, "export.floor")));
     });
     row(L"  list rows alone, shown window (ms)", [](const Results& r) {
-        return Has(r, "list.shown") ? Cell(L"%.1f", Get(r, "list.shown")) : std::wstring(L"-");
+        return Has(r, "list.shown") ? Format(L"%.1f", Get(r, "list.shown")) : std::wstring(L"-");
     });
     row(L"  list rows alone, hidden window (ms)",
-        [](const Results& r) { return Cell(L"%.1f", Get(r, "list.hidden")); });
+        [](const Results& r) { return Format(L"%.1f", Get(r, "list.hidden")); });
     row(L"  list rows alone, redraw off (ms)",
-        [](const Results& r) { return Cell(L"%.1f", Get(r, "list.redrawoff")); });
+        [](const Results& r) { return Format(L"%.1f", Get(r, "list.redrawoff")); });
     row(L"Export (ms, x floor)", [](const Results& r) {
-        return Cell(L"%.1f %.2fx", Get(r, "export"),
-                    Ratio(Get(r, "export"), Get(r, "export.floor")));
+        return Format(L"%.1f %.2fx", Get(r, "export"),
+                      Ratio(Get(r, "export"), Get(r, "export.floor")));
     });
     row(L"  report writing alone (ms)",
-        [](const Results& r) { return Cell(L"%.1f", Get(r, "writeonly")); });
+        [](const Results& r) { return Format(L"%.1f", Get(r, "writeonly")); });
     row(L"  file size (KB, records)", [](const Results& r) {
-        return Cell(L"%.0f KB %.0f", Get(r, "export.bytes") / 1024, Get(r, "export.count"));
+        return Format(L"%.0f KB %.0f", Get(r, "export.bytes") / 1024, Get(r, "export.count"));
     });
     row(L"Start-up, bare window (ms)",
-        [](const Results& r) { return Cell(L"%.0f", Get(r, "startup.bare")); });
+        [](const Results& r) { return Format(L"%.0f", Get(r, "startup.bare")); });
     row(L"Start-up, Halvoran (ms)",
-        [](const Results& r) { return Cell(L"%.0f", Get(r, "startup.full")); });
+        [](const Results& r) { return Format(L"%.0f", Get(r, "startup.full")); });
     row(L"  x (floor + bare start-up)", [](const Results& r) {
         double base = Get(r, "export.floor") + Get(r, "startup.bare");
-        return Cell(L"%.2fx", Ratio(Get(r, "startup.full"), base));
+        return Format(L"%.2fx", Ratio(Get(r, "startup.full"), base));
     });
     row(L"  floor in a fresh process (ms)",
-        [](const Results& r) { return Cell(L"%.0f", Get(r, "floor.fresh")); });
+        [](const Results& r) { return Format(L"%.0f", Get(r, "floor.fresh")); });
     row(L"  x (fresh floor + bare start-up)", [](const Results& r) {
         double base = Get(r, "floor.fresh") + Get(r, "startup.bare");
-        return Cell(L"%.2fx", Ratio(Get(r, "startup.full"), base));
+        return Format(L"%.2fx", Ratio(Get(r, "startup.full"), base));
     });
     row(L"Peak working set, bare / filled (MB)", [](const Results& r) {
-        return Cell(L"%.1f / %.1f", Get(r, "ws.bare.peak") / kMegabyte,
-                    Get(r, "ws.full.peak") / kMegabyte);
+        return Format(L"%.1f / %.1f", Get(r, "ws.bare.peak") / kMegabyte,
+                      Get(r, "ws.full.peak") / kMegabyte);
     });
     row(L"  growth (MB, KB per device)", [](const Results& r) {
         double growth = Get(r, "ws.full.peak") - Get(r, "ws.bare.peak");
         double devices = Get(r, "devices");
-        return Cell(L"%.1f %.2f", growth / kMegabyte, devices > 0 ? growth / 1024 / devices : 0);
+        return Format(L"%.1f %.2f", growth / kMegabyte, devices > 0 ? growth / 1024 / devices : 0);
     });
     row(L"  growth of the floor alone, fresh (MB)",
-        [](const Results& r) { return Cell(L"%.1f", Get(r, "floor.fresh.growth") / kMegabyte); });
+        [](const Results& r) { return Format(L"%.1f", Get(r, "floor.fresh.growth") / kMegabyte); });
     row(L"Working set when idle, bare / filled (MB)", [](const Results& r) {
-        return Cell(L"%.1f / %.1f", Get(r, "ws.bare.now") / kMegabyte,
-                    Get(r, "ws.full.now") / kMegabyte);
+        return Format(L"%.1f / %.1f", Get(r, "ws.bare.now") / kMegabyte,
+                      Get(r, "ws.full.now") / kMegabyte);
     });
     row(L"Soak: handles before -> after", [](const Results& r) {
         if (Get(r, "soak.changes") == 0) {
             return std::wstring(L"-");
         }
-        return Cell(L"%.0f -> %.0f", Get(r, "soak.handles.before"), Get(r, "soak.handles.after"));
+        return Format(L"%.0f -> %.0f", Get(r, "soak.handles.before"), Get(r, "soak.handles.after"));
     });
     row(L"Soak: windows before -> after", [](const Results& r) {
         if (Get(r, "soak.changes") == 0) {
             return std::wstring(L"-");
         }
-        return Cell(L"%.0f -> %.0f", Get(r, "soak.windows.before"), Get(r, "soak.windows.after"));
+        return Format(L"%.0f -> %.0f", Get(r, "soak.windows.before"), Get(r, "soak.windows.after"));
     });
     row(L"Soak: changes / exports / failures (s)", [](const Results& r) {
         if (Get(r, "soak.changes") == 0) {
             return std::wstring(L"-");
         }
-        return Cell(L"%.0f/%.0f/%.0f %.0fs", Get(r, "soak.changes"), Get(r, "soak.exports"),
-                    Get(r, "soak.failures"), Get(r, "soak.seconds"));
+        return Format(L"%.0f/%.0f/%.0f %.0fs", Get(r, "soak.changes"), Get(r, "soak.exports"),
+                      Get(r, "soak.failures"), Get(r, "soak.seconds"));
     });
     return 0;
 }

@@ -267,7 +267,7 @@ static std::wstring FromUtf8(const std::string& text) {
     return wide;
 }
 
-static std::wstring Format(const WCHAR* format, ...) {
+std::wstring Format(const WCHAR* format, ...) {
     WCHAR buffer[512];
     va_list args;
     va_start(args, format);

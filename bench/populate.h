@@ -34,3 +34,6 @@ bool PlanDevices(DWORD count, std::vector<PlannedDevice>* devices,
 // exist are left as they are. Returns the number of devices created.
 DWORD CreatePlannedDevices(const std::vector<PlannedDevice>& devices,
                            const std::vector<PlannedService>& services);
+
+// printf-style formatting into a wide string (up to 511 units).
+std::wstring Format(const WCHAR* format, ...);
