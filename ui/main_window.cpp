@@ -4,7 +4,6 @@
 
 #include "inventory/device_types.h"
 #include "report/export.h"
-#include "res/resource_ids.h"
 #include "ui/device_list.h"
 
 const WCHAR kMainWindowClassName[] = L"HalvoranClass";
@@ -21,42 +20,17 @@ HWND g_aboutButton = nullptr;
 HWND g_deviceList = nullptr;
 HWND g_detailsEdit = nullptr;
 
-// One child control of the main window, as it is created; WM_SIZE places it afterwards.
-struct ChildControl {
-    const WCHAR* className;
-    const WCHAR* text;
-    DWORD style;
-    int x;
-    int y;
-    int width;
-    int height;
-    int id;
-    HWND* handle;
-};
-
 static const DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST;
 static const DWORD kButtonStyle = WS_CHILD | WS_VISIBLE;
 static const DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL;
 static const DWORD kDetailsStyle =
     WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY;
 
-// The controls in creation order.
-enum ChildSlot {
-    kChildCategoryCombo,
-    kChildExportButton,
-    kChildAboutButton,
-    kChildDeviceList,
-    kChildDetailsEdit
-};
-
-static const ChildControl kChildControls[] = {
-    {L"ComboBox", L"", kComboStyle, 10, 10, 300, 200, IDC_CATEGORY_COMBO, &g_categoryCombo},
-    {L"Button", L"Exporter en .txt", kButtonStyle, 525, 10, 155, 25, IDC_EXPORT_BUTTON,
-     &g_exportButton},
-    {L"Button", L"\u00c0 propos", kButtonStyle, 690, 10, 85, 25, IDC_ABOUT_BUTTON, &g_aboutButton},
-    {WC_LISTVIEWW, L"", kListStyle, 10, 45, 765, 300, IDC_DEVICE_LIST, &g_deviceList},
-    {L"Edit", L"", kDetailsStyle, 10, 355, 765, 95, IDC_DETAILS_EDIT, &g_detailsEdit},
-};
+// The controls are created where the layout puts them in the client area of the window as it
+// opens, except the selector, which starts narrower; the first WM_SIZE places them all.
+static const int kCreationClientWidth = 785;
+static const int kCreationClientHeight = 460;
+static const int kCategoryCreationWidth = 300;
 
 // The device list's columns: one per DeviceRecord field, in field order.
 struct ListColumn {
@@ -70,13 +44,6 @@ static const ListColumn kDeviceListColumns[] = {
     {L"Fabricant", 135},
     {L"Pilote (.sys)", 140},
 };
-
-static void CreateChildControl(HWND parent, const ChildControl* control) {
-    *control->handle = CreateWindowExW(
-        0, control->className, control->text, control->style, control->x, control->y,
-        control->width, control->height, parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)), nullptr, nullptr);
-}
 
 static void FillCategoryCombo() {
     for (int i = 0; i < kDeviceCategoryCount; ++i) {
@@ -99,12 +66,53 @@ static void SetUpDeviceListColumns() {
     }
 }
 
+// One child control of the main window: how it is created, what it is given as soon as it
+// exists, and its turn to get the font. Its row in the table is its slot in the layout.
+struct ChildControl {
+    const WCHAR* className;
+    const WCHAR* text;
+    DWORD style;
+    int id;
+    HWND* handle;
+    void (*setUp)(); // null when the control needs nothing more
+    int fontTurn;
+};
+
+// The controls in creation order, which is also the order the layout moves them.
+static const ChildControl kChildControls[] = {
+    {L"ComboBox", L"", kComboStyle, IDC_CATEGORY_COMBO, &g_categoryCombo, FillCategoryCombo, 0},
+    {L"Button", L"Exporter en .txt", kButtonStyle, IDC_EXPORT_BUTTON, &g_exportButton, nullptr, 3},
+    {L"Button", L"\u00c0 propos", kButtonStyle, IDC_ABOUT_BUTTON, &g_aboutButton, nullptr, 4},
+    {WC_LISTVIEWW, L"", kListStyle, IDC_DEVICE_LIST, &g_deviceList, SetUpDeviceListColumns, 1},
+    {L"Edit", L"", kDetailsStyle, IDC_DETAILS_EDIT, &g_detailsEdit, nullptr, 2},
+};
+static_assert(ARRAYSIZE(kChildControls) == kControlCount, "one row per layout slot");
+
+static void CreateChildControls(HWND parent) {
+    ControlPlacement places[kControlCount];
+    ComputeControlLayout(kCreationClientWidth, kCreationClientHeight, places);
+    places[kSlotCategoryCombo].width = kCategoryCreationWidth;
+    for (int slot = 0; slot < kControlCount; ++slot) {
+        const ChildControl& control = kChildControls[slot];
+        *control.handle = CreateWindowExW(
+            0, control.className, control.text, control.style, places[slot].x, places[slot].y,
+            places[slot].width, places[slot].height, parent,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), nullptr, nullptr);
+        if (control.setUp != nullptr) {
+            control.setUp();
+        }
+    }
+}
+
 static void SetControlFonts() {
     // The stock font belongs to the system: it is used as is and never deleted.
     WPARAM font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
-    HWND controls[] = {g_categoryCombo, g_deviceList, g_detailsEdit, g_exportButton, g_aboutButton};
-    for (int i = 0; i < static_cast<int>(ARRAYSIZE(controls)); ++i) {
-        SendMessageW(controls[i], WM_SETFONT, font, TRUE);
+    for (int turn = 0; turn < kControlCount; ++turn) {
+        for (const ChildControl& control : kChildControls) {
+            if (control.fontTurn == turn) {
+                SendMessageW(*control.handle, WM_SETFONT, font, TRUE);
+            }
+        }
     }
 }
 
@@ -114,13 +122,7 @@ static void OnCreate(HWND window) {
     commonControls.dwICC = ICC_LISTVIEW_CLASSES;
     InitCommonControlsEx(&commonControls);
 
-    CreateChildControl(window, &kChildControls[kChildCategoryCombo]);
-    FillCategoryCombo();
-    CreateChildControl(window, &kChildControls[kChildExportButton]);
-    CreateChildControl(window, &kChildControls[kChildAboutButton]);
-    CreateChildControl(window, &kChildControls[kChildDeviceList]);
-    SetUpDeviceListColumns();
-    CreateChildControl(window, &kChildControls[kChildDetailsEdit]);
+    CreateChildControls(window);
     SetControlFonts();
 
     // The window opens on every present device.
@@ -179,7 +181,7 @@ static int AtLeastZero(int value) {
 }
 
 void ComputeControlLayout(int clientWidth, int clientHeight,
-                          ControlPlacement placements[kLayoutSlotCount]) {
+                          ControlPlacement placements[kControlCount]) {
     int exportX = clientWidth - kExportButtonWidth - kAboutButtonWidth - 2 * kMargin;
     int aboutX = clientWidth - kAboutButtonWidth - kMargin;
     int comboWidth = clientWidth - kExportButtonWidth - kAboutButtonWidth - 4 * kMargin;
@@ -197,17 +199,11 @@ void ComputeControlLayout(int clientWidth, int clientHeight,
 }
 
 void LayoutControls(int clientWidth, int clientHeight) {
-    ControlPlacement placements[kLayoutSlotCount];
+    ControlPlacement placements[kControlCount];
     ComputeControlLayout(clientWidth, clientHeight, placements);
-    HWND controls[kLayoutSlotCount] = {};
-    controls[kSlotCategoryCombo] = g_categoryCombo;
-    controls[kSlotExportButton] = g_exportButton;
-    controls[kSlotAboutButton] = g_aboutButton;
-    controls[kSlotDeviceList] = g_deviceList;
-    controls[kSlotDetailsEdit] = g_detailsEdit;
-    for (int i = 0; i < kLayoutSlotCount; ++i) {
-        SetWindowPos(controls[i], nullptr, placements[i].x, placements[i].y, placements[i].width,
-                     placements[i].height, SWP_NOZORDER);
+    for (int slot = 0; slot < kControlCount; ++slot) {
+        SetWindowPos(*kChildControls[slot].handle, nullptr, placements[slot].x, placements[slot].y,
+                     placements[slot].width, placements[slot].height, SWP_NOZORDER);
     }
 }
 

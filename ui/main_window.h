@@ -2,12 +2,7 @@
 
 #include <windows.h>
 
-// Identifiers of the main window's controls.
-const int IDC_CATEGORY_COMBO = 1001;
-const int IDC_DEVICE_LIST = 1002;
-const int IDC_DETAILS_EDIT = 1003;
-const int IDC_EXPORT_BUTTON = 1004;
-const int IDC_ABOUT_BUTTON = 1005;
+#include "res/resource_ids.h"
 
 // Outer size of the main window when it opens.
 const int kMainWindowWidth = 800;
@@ -41,20 +36,20 @@ struct ControlPlacement {
     int height;
 };
 
-// The controls in the order LayoutControls moves them.
-enum LayoutSlot {
+// The five controls, in the order they are created and laid out.
+enum ControlSlot {
     kSlotCategoryCombo,
     kSlotExportButton,
     kSlotAboutButton,
     kSlotDeviceList,
     kSlotDetailsEdit,
-    kLayoutSlotCount
+    kControlCount
 };
 
 // Computes the five controls' places for a client area of the given size. Widths and heights
 // that the fixed parts of the layout would make negative (a tiny or minimized window) are zero.
 void ComputeControlLayout(int clientWidth, int clientHeight,
-                          ControlPlacement placements[kLayoutSlotCount]);
+                          ControlPlacement placements[kControlCount]);
 
 // Moves the five controls to their places for a client area of the given size.
 void LayoutControls(int clientWidth, int clientHeight);
