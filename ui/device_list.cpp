@@ -8,6 +8,12 @@
 const WCHAR kDetailsPrompt[] =
     L"S\u00e9lectionnez un p\u00e9riph\u00e9rique pour voir et copier les d\u00e9tails.";
 
+// The detail text, in the order shown: each field after its label, one a line.
+static const WCHAR kDetailsNameLabel[] = L"Nom du p\u00e9riph\u00e9rique : ";
+static const WCHAR kDetailsHardwareIdLabel[] = L"\r\nID Mat\u00e9riel (Hardware ID) : ";
+static const WCHAR kDetailsManufacturerLabel[] = L"\r\nFabricant (Vendor) : ";
+static const WCHAR kDetailsDriverFileLabel[] = L"\r\nPilote associ\u00e9 : ";
+
 // Adds one device as the last row of the list given as context: the name as the row's item,
 // then the other three fields as its cells 1 to 3.
 static void AppendDeviceRow(void* context, DWORD position, const DeviceRecord* record) {
@@ -67,12 +73,12 @@ void ShowDeviceDetails(const NMLISTVIEW* notification) {
 void FormatDeviceDetails(const WCHAR* name, const WCHAR* hardwareId, const WCHAR* manufacturer,
                          const WCHAR* driverFile, WCHAR* text, DWORD capacity) {
     DWORD length = 0;
-    TextAppend(text, capacity, &length, L"Nom du p\u00e9riph\u00e9rique : ");
+    TextAppend(text, capacity, &length, kDetailsNameLabel);
     TextAppend(text, capacity, &length, name);
-    TextAppend(text, capacity, &length, L"\r\nID Mat\u00e9riel (Hardware ID) : ");
+    TextAppend(text, capacity, &length, kDetailsHardwareIdLabel);
     TextAppend(text, capacity, &length, hardwareId);
-    TextAppend(text, capacity, &length, L"\r\nFabricant (Vendor) : ");
+    TextAppend(text, capacity, &length, kDetailsManufacturerLabel);
     TextAppend(text, capacity, &length, manufacturer);
-    TextAppend(text, capacity, &length, L"\r\nPilote associ\u00e9 : ");
+    TextAppend(text, capacity, &length, kDetailsDriverFileLabel);
     TextAppend(text, capacity, &length, driverFile);
 }
