@@ -1,17 +1,11 @@
 #pragma once
 
-// What a process holds and uses: kernel handles, windows, working set; and a clock.
+// What a process uses, its working set, and a clock; its handles and windows are counted by
+// support/process_counters.h.
 
 #include <windows.h>
 
-// Returned by the counters when the system cannot tell.
-const DWORD kNoCount = 0xffffffff;
-
-// Kernel handles the process holds, counted in the system's handle table.
-DWORD CountProcessHandles(DWORD processId);
-
-// Windows of the process: top-level, message-only and all their descendants.
-DWORD CountProcessWindows(DWORD processId);
+#include "support/process_counters.h"
 
 struct MemoryFigures {
     SIZE_T peakWorkingSet;

@@ -2,7 +2,7 @@ cmake_minimum_required(VERSION 3.20)
 # Fails when an executable imports a DLL that is not part of Windows itself.
 # cmake -DOBJDUMP=... -DFILES="a.exe;b.exe" -P check-imports.cmake
 set(allowed kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll setupapi.dll
-    advapi32.dll msvcrt.dll psapi.dll)
+    advapi32.dll msvcrt.dll)
 set(failed FALSE)
 foreach(file IN LISTS FILES)
     execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
