@@ -12,16 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "inventory/device_enum.h"
 #include "report/export.h"
 #include "test_devices.h"
 #include "test_text.h"
 #include "test_ui.h"
 
 namespace {
-
-const GUID kGuidNet = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
-const GUID kGuidMedia = {0x4d36e96c, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
 
 const std::wstring kMarkAndHeader = L"\xFEFF"
                                     L"Liste de tous les p\u00e9riph\u00e9riques pr\u00e9sents\r\n" +
@@ -34,16 +30,16 @@ std::wstring RecordText(const std::wstring& name, const std::wstring& hardwareId
            driverFile + L"\r\n\r\n";
 }
 
-void AppendRecord(void* context, DWORD position, const DeviceRecord* r) {
-    *static_cast<std::wstring*>(context) +=
-        L"[" + std::to_wstring(position + 1) +
-        RecordText(r->name, r->hardwareId, r->manufacturer, r->driverFile);
-}
-
-// The report of the devices present now, each record spelled here from a direct walk.
+// The report of the devices present now, as the system describes them, spelled here.
 Bytes ReportOfPresentDevices(DWORD* count) {
     std::wstring report = kMarkAndHeader;
-    *count = WalkDevices(OpenDeviceSet(nullptr), AppendRecord, &report);
+    const std::vector<ListedDevice> devices = ReadPresentDevices(nullptr);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const ListedDevice& d = devices[i];
+        report += L"[" + std::to_wstring(i + 1) +
+                  RecordText(d.name, d.hardwareId, d.manufacturer, d.driverFile);
+    }
+    *count = static_cast<DWORD>(devices.size());
     return Units(report);
 }
 
@@ -203,7 +199,7 @@ const std::wstring kOddName = L"Carte r\u00e9seau (contr\u00f4leur \u00ab\u00a0\
 const std::wstring kOddHardwareId = L"PCI\\VEN_8086&DEV_10D3&SUBSYS_07D015AD&REV_00";
 const std::wstring kOddManufacturer = L"Soci\u00e9t\u00e9 fran\u00e7aise d'\u00e9lectronique";
 const std::wstring kOddDriverFile = L"pilote_r\u00e9seau \u00e0 \u00e9t\u00e9.sys";
-const wchar_t kOddService[] = L"HalvoranExportSvc";
+const wchar_t kOddService[] = L"HalvTestExportSvc";
 const std::wstring kLongText = L"Contr\u00f4leur audio " + std::wstring(494, L'\u00e9');
 
 TestDevice g_odd = {INVALID_HANDLE_VALUE, {}, {}}, g_long = g_odd;
@@ -211,25 +207,25 @@ TestDevice g_odd = {INVALID_HANDLE_VALUE, {}, {}}, g_long = g_odd;
 class ExportTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        RemoveLeftoverTestDevices();
+        RemoveLeftoverTestData();
         std::wstring image = L"\\SystemRoot\\System32\\drivers\\" + kOddDriverFile;
         std::wstring oddIds = kOddHardwareId + L'\0' + L"PCI\\VEN_8086" + L'\0';
         ASSERT_TRUE(WriteTestService(kOddService, REG_EXPAND_SZ, image.c_str(),
                                      static_cast<DWORD>((image.size() + 1) * sizeof(wchar_t))));
-        ASSERT_TRUE(CreateTestDevice(&kGuidNet, L"HALVORAN_TEST_EXPORT_ODD", &g_odd));
+        ASSERT_TRUE(CreateTestDevice(TestCategoryGuid(1), L"HALVORAN_TEST_EXPORT_ODD", &g_odd));
         ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_FRIENDLYNAME, kOddName.c_str()));
         ASSERT_TRUE(SetTestDeviceProperty(&g_odd, SPDRP_HARDWAREID, oddIds.c_str(),
                                           static_cast<DWORD>((oddIds.size() + 1) * 2)));
         ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_MFG, kOddManufacturer.c_str()));
         ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_SERVICE, kOddService));
-        ASSERT_TRUE(CreateTestDevice(&kGuidMedia, L"HALVORAN_TEST_EXPORT_LONG", &g_long));
+        ASSERT_TRUE(CreateTestDevice(TestCategoryGuid(6), L"HALVORAN_TEST_EXPORT_LONG", &g_long));
         ASSERT_TRUE(SetTestDeviceText(&g_long, SPDRP_DEVICEDESC, kLongText.c_str()));
         ASSERT_TRUE(SetTestDeviceText(&g_long, SPDRP_MFG, kLongText.c_str()));
     }
     static void TearDownTestSuite() {
         RemoveTestDevice(&g_odd);
         RemoveTestDevice(&g_long);
-        DeleteTestService(kOddService);
+        RemoveLeftoverTestData();
     }
     void SetUp() override {
         wchar_t temp[MAX_PATH];
@@ -317,12 +313,12 @@ TEST_F(ExportTest, ThroughTheSaveDialog) {
                                           OPEN_EXISTING, 0, nullptr);
         ASSERT_TRUE(c.before != kFullDisk || MakeFullDiskLink(written));
 
-        const DeviceSetApi system = g_deviceSetApi;
-        g_deviceSetApi.getClassDevs = c.getClassDevs;
-        g_deviceSetApi.destroyInfoList = CountedDestroy;
         g_opens = g_destroys = 0;
-        ExportRun run = Export(owner_, typed, c.cancel, written);
-        g_deviceSetApi = system;
+        ExportRun run = {};
+        {
+            ScopedDeviceSetApi counting(c.getClassDevs, CountedDestroy);
+            run = Export(owner_, typed, c.cancel, written);
+        }
         CloseHandle(holder);
         DWORD count = 0;
         const Bytes report = ReportOfPresentDevices(&count);

@@ -12,9 +12,9 @@
 
 namespace {
 
-const GUID* const kNet = DeviceCategoryTable[1].classGuid;
-const GUID* const kUsb = DeviceCategoryTable[5].classGuid;
-const GUID* const kMedia = DeviceCategoryTable[6].classGuid;
+const GUID* const kNet = TestCategoryGuid(1);
+const GUID* const kUsb = TestCategoryGuid(5);
+const GUID* const kMedia = TestCategoryGuid(6);
 
 // Property or value bytes exactly as stored; null data: not stored at all.
 struct Blob {
@@ -31,6 +31,18 @@ Blob Raw(const std::wstring& text, size_t units) { // no terminator (text holds 
     return {text.data(), static_cast<DWORD>(units * sizeof(WCHAR))};
 }
 const Blob kNone = {nullptr, 0};
+
+// Every test starts and ends with no test device or service in the prefix, whatever an
+// earlier one left behind.
+class InventoryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RemoveLeftoverTestData();
+    }
+    void TearDown() override {
+        RemoveLeftoverTestData();
+    }
+};
 
 // Texts kept alive for the tables. The registry adds a terminator left out of the size when one
 // follows the data in memory, so "unterminated" data are followed by an extra unit here.
@@ -49,96 +61,108 @@ const std::wstring kService256 = L"HalvTest" + Repeat(L's', 248) + L"x"; // 256 
 const std::wstring kMulti = std::wstring(L"C:\\a\\multi.sys\0C:\\b\\o.sys\0", 27);
 const DWORD kDword = 0x1234;
 
+// What one test device holds and the record it must give, each part named where it is set.
 struct DeviceCase {
+    explicit DeviceCase(const char* what) : what(what) {}
+    DeviceCase& With(DWORD property, Blob blob) { // a property of the device
+        properties.push_back({property, blob});
+        return *this;
+    }
+    // The device's service, and its key holding this ImagePath (no value when image is kNone).
+    DeviceCase& Service(const WCHAR* name, DWORD type, Blob image) {
+        serviceKey = name;
+        imageType = type;
+        this->image = image;
+        return With(SPDRP_SERVICE, T(name));
+    }
+    // The record expected; unnamed fields keep their defaults.
+    DeviceCase& Name(const WCHAR* text) {
+        shown[0] = text;
+        return *this;
+    }
+    DeviceCase& HardwareId(const WCHAR* text) {
+        shown[1] = text;
+        return *this;
+    }
+    DeviceCase& Maker(const WCHAR* text) {
+        shown[2] = text;
+        return *this;
+    }
+    DeviceCase& Driver(const WCHAR* text) {
+        shown[3] = text;
+        return *this;
+    }
+
     const char* what;
-    Blob friendly, description, hardwareIds, manufacturer, service;
-    const WCHAR* serviceKey; // null: no key; the ImagePath below is written under it
-    DWORD imageType;
-    Blob image;
-    const WCHAR *name, *hardwareId, *maker, *driver;
+    std::vector<std::pair<DWORD, Blob>> properties;
+    const WCHAR* serviceKey = nullptr;
+    DWORD imageType = 0;
+    Blob image = kNone;
+    const WCHAR* shown[4] = {L"Inconnu", L"N/A", L"N/A", L"N/A"};
 };
 
 // One device per row: the record read for it, field by field.
-TEST(ReadDeviceRecord, EveryFieldFromCreatedDevices) {
-    RemoveLeftoverTestDevices();
+TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
     const DeviceCase cases[] = {
-        {"friendly name first", T(L"Carte r\u00e9seau Intel(R)"), T(L"Desc"), T(kIdsFit),
-         T(L"Intel Corporation"), T(L"HalvTestSz"), L"HalvTestSz", REG_SZ,
-         T(L"\\SystemRoot\\System32\\drivers\\halvtest.sys"), L"Carte r\u00e9seau Intel(R)",
-         L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02", L"Intel Corporation", L"halvtest.sys"},
-        {"description only", kNone, T(L"Contr\u00f4leur h\u00f4te"), kNone, kNone, kNone, nullptr,
-         0, kNone, L"Contr\u00f4leur h\u00f4te", L"N/A", L"N/A", L"N/A"},
-        {"nothing at all", kNone, kNone, kNone, kNone, kNone, nullptr, 0, kNone, L"Inconnu", L"N/A",
-         L"N/A", L"N/A"},
-        {"empty texts are kept, description not consulted",
-         T(L""),
-         T(L"Desc"),
-         {L"\0", 4},
-         T(L""),
-         kNone,
-         nullptr,
-         0,
-         kNone,
-         L"",
-         L"",
-         L"",
-         L"N/A"},
-        {"511-unit friendly name kept", T(kF511), T(L"Desc"), kNone, kNone, kNone, nullptr, 0,
-         kNone, kF511.c_str(), L"N/A", L"N/A", L"N/A"},
-        {"512-unit friendly name falls back", T(kF512), T(L"Desc"), kNone, kNone, kNone, nullptr, 0,
-         kNone, L"Desc", L"N/A", L"N/A", L"N/A"},
-        {"512-unit friendly name, no description", T(kF512), kNone, kNone, kNone, kNone, nullptr, 0,
-         kNone, L"Inconnu", L"N/A", L"N/A", L"N/A"},
-        {"hardware IDs over 1024 bytes", kNone, kNone, Raw(kIdsLong, 520), T(L"Logitech, Inc."),
-         kNone, nullptr, 0, kNone, L"Inconnu", L"N/A", L"Logitech, Inc.", L"N/A"},
-        {"REG_EXPAND_SZ not expanded", kNone, kNone, kNone, kNone, T(L"HalvTestExp"),
-         L"HalvTestExp", REG_EXPAND_SZ, T(L"%SystemRoot%\\System32\\DRIVERS\\HalvExp.SYS"),
-         L"Inconnu", L"N/A", L"N/A", L"HalvExp.SYS"},
-        {"REG_MULTI_SZ refused",
-         kNone,
-         kNone,
-         kNone,
-         kNone,
-         T(L"HalvTestMulti"),
-         L"HalvTestMulti",
-         REG_MULTI_SZ,
-         {kMulti.data(), 54},
-         L"Inconnu",
-         L"N/A",
-         L"N/A",
-         L"N/A"},
-        {"REG_DWORD refused",
-         kNone,
-         kNone,
-         kNone,
-         kNone,
-         T(L"HalvTestDword"),
-         L"HalvTestDword",
-         REG_DWORD,
-         {&kDword, 4},
-         L"Inconnu",
-         L"N/A",
-         L"N/A",
-         L"N/A"},
-        {"quoted path and argument", kNone, kNone, kNone, kNone, T(L"HalvTestQ"), L"HalvTestQ",
-         REG_SZ, T(L"\"C:\\Program Files\\Halvoran\\service.exe\" -k"), L"Inconnu", L"N/A", L"N/A",
-         L"service.exe\" -k"},
-        {"no ImagePath", kNone, kNone, kNone, kNone, T(L"HalvTestNoImg"), L"HalvTestNoImg", REG_SZ,
-         kNone, L"Inconnu", L"N/A", L"N/A", L"N/A"},
-        {"no service key", kNone, kNone, kNone, kNone, T(L"HalvTestNoKey"), nullptr, 0, kNone,
-         L"Inconnu", L"N/A", L"N/A", L"N/A"},
-        {"empty service name", kNone, kNone, kNone, kNone, T(L""), nullptr, 0, kNone, L"Inconnu",
-         L"N/A", L"N/A", L"N/A"},
-        {"ImagePath of 1023 units read whole", kNone, kNone, kNone, kNone, T(L"HalvTest1023"),
-         L"HalvTest1023", REG_SZ, T(kImage1023), L"Inconnu", L"N/A", L"N/A", L"f1023.sys"},
-        {"ImagePath of 1024 units refused", kNone, kNone, kNone, kNone, T(L"HalvTest1024"),
-         L"HalvTest1024", REG_SZ, T(kImage1024), L"Inconnu", L"N/A", L"N/A", L"N/A"},
-        {"ImagePath of 2048 bytes without terminator", kNone, kNone, kNone, kNone,
-         T(L"HalvTestRaw"), L"HalvTestRaw", REG_SZ, Raw(kImageRaw, 1024), L"Inconnu", L"N/A",
-         L"N/A", L"raw.sys"},
-        {"file name cut to the field", kNone, kNone, kNone, kNone, T(L"HalvTestLong"),
-         L"HalvTestLong", REG_SZ, T(kImageLong), L"Inconnu", L"N/A", L"N/A",
-         kImageLongShown.c_str()},
+        DeviceCase("friendly name first")
+            .With(SPDRP_FRIENDLYNAME, T(L"Carte r\u00e9seau Intel(R)"))
+            .With(SPDRP_DEVICEDESC, T(L"Desc"))
+            .With(SPDRP_HARDWAREID, T(kIdsFit))
+            .With(SPDRP_MFG, T(L"Intel Corporation"))
+            .Service(L"HalvTestSz", REG_SZ, T(L"\\SystemRoot\\System32\\drivers\\halvtest.sys"))
+            .Name(L"Carte r\u00e9seau Intel(R)")
+            .HardwareId(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02")
+            .Maker(L"Intel Corporation")
+            .Driver(L"halvtest.sys"),
+        DeviceCase("description only")
+            .With(SPDRP_DEVICEDESC, T(L"Contr\u00f4leur h\u00f4te"))
+            .Name(L"Contr\u00f4leur h\u00f4te"),
+        DeviceCase("nothing at all"),
+        DeviceCase("empty texts are kept, description not consulted")
+            .With(SPDRP_FRIENDLYNAME, T(L""))
+            .With(SPDRP_DEVICEDESC, T(L"Desc"))
+            .With(SPDRP_HARDWAREID, {L"\0", 4})
+            .With(SPDRP_MFG, T(L""))
+            .Name(L"")
+            .HardwareId(L"")
+            .Maker(L""),
+        DeviceCase("511-unit friendly name kept")
+            .With(SPDRP_FRIENDLYNAME, T(kF511))
+            .With(SPDRP_DEVICEDESC, T(L"Desc"))
+            .Name(kF511.c_str()),
+        DeviceCase("512-unit friendly name falls back")
+            .With(SPDRP_FRIENDLYNAME, T(kF512))
+            .With(SPDRP_DEVICEDESC, T(L"Desc"))
+            .Name(L"Desc"),
+        DeviceCase("512-unit friendly name, no description").With(SPDRP_FRIENDLYNAME, T(kF512)),
+        DeviceCase("hardware IDs over 1024 bytes")
+            .With(SPDRP_HARDWAREID, Raw(kIdsLong, 520))
+            .With(SPDRP_MFG, T(L"Logitech, Inc."))
+            .Maker(L"Logitech, Inc."),
+        DeviceCase("REG_EXPAND_SZ not expanded")
+            .Service(L"HalvTestExp", REG_EXPAND_SZ,
+                     T(L"%SystemRoot%\\System32\\DRIVERS\\HalvExp.SYS"))
+            .Driver(L"HalvExp.SYS"),
+        DeviceCase("REG_MULTI_SZ refused")
+            .Service(L"HalvTestMulti", REG_MULTI_SZ, {kMulti.data(), 54}),
+        DeviceCase("REG_DWORD refused").Service(L"HalvTestDword", REG_DWORD, {&kDword, 4}),
+        DeviceCase("quoted path and argument")
+            .Service(L"HalvTestQ", REG_SZ, T(L"\"C:\\Program Files\\Halvoran\\service.exe\" -k"))
+            .Driver(L"service.exe\" -k"),
+        DeviceCase("no ImagePath").Service(L"HalvTestNoImg", REG_SZ, kNone),
+        DeviceCase("no service key").With(SPDRP_SERVICE, T(L"HalvTestNoKey")),
+        DeviceCase("empty service name").With(SPDRP_SERVICE, T(L"")),
+        DeviceCase("ImagePath of 1023 units read whole")
+            .Service(L"HalvTest1023", REG_SZ, T(kImage1023))
+            .Driver(L"f1023.sys"),
+        DeviceCase("ImagePath of 1024 units refused")
+            .Service(L"HalvTest1024", REG_SZ, T(kImage1024)),
+        DeviceCase("ImagePath of 2048 bytes without terminator")
+            .Service(L"HalvTestRaw", REG_SZ, Raw(kImageRaw, 1024))
+            .Driver(L"raw.sys"),
+        DeviceCase("file name cut to the field")
+            .Service(L"HalvTestLong", REG_SZ, T(kImageLong))
+            .Driver(kImageLongShown.c_str()),
     };
     std::vector<TestDevice> devices(ARRAYSIZE(cases));
     for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
@@ -146,19 +170,8 @@ TEST(ReadDeviceRecord, EveryFieldFromCreatedDevices) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(CreateTestDevice(kUsb, (L"HALVORAN_TEST_R" + std::to_wstring(100 + i)).c_str(),
                                      &devices[i]));
-        const struct {
-            DWORD property;
-            Blob blob;
-        } props[] = {{SPDRP_FRIENDLYNAME, c.friendly},
-                     {SPDRP_DEVICEDESC, c.description},
-                     {SPDRP_HARDWAREID, c.hardwareIds},
-                     {SPDRP_MFG, c.manufacturer},
-                     {SPDRP_SERVICE, c.service}};
-        for (const auto& p : props) {
-            if (p.blob.data != nullptr) {
-                ASSERT_TRUE(
-                    SetTestDeviceProperty(&devices[i], p.property, p.blob.data, p.blob.bytes));
-            }
+        for (const auto& p : c.properties) {
+            ASSERT_TRUE(SetTestDeviceProperty(&devices[i], p.first, p.second.data, p.second.bytes));
         }
         if (c.serviceKey != nullptr) {
             ASSERT_TRUE(WriteTestService(c.serviceKey, c.imageType, c.image.data, c.image.bytes));
@@ -170,12 +183,12 @@ TEST(ReadDeviceRecord, EveryFieldFromCreatedDevices) {
         const DeviceCase& c = cases[i];
         SCOPED_TRACE(c.what);
         ReadDeviceRecord(devices[i].set, &devices[i].data, &record);
-        EXPECT_WTEXT(c.name, record.name);
-        EXPECT_WTEXT(c.hardwareId, record.hardwareId);
-        EXPECT_WTEXT(c.maker, record.manufacturer);
-        EXPECT_WTEXT(c.driver, record.driverFile);
+        EXPECT_WTEXT(c.shown[0], record.name);
+        EXPECT_WTEXT(c.shown[1], record.hardwareId);
+        EXPECT_WTEXT(c.shown[2], record.manufacturer);
+        EXPECT_WTEXT(c.shown[3], record.driverFile);
         WCHAR out[kFieldCapacity];
-        EXPECT_EQ(wcscmp(c.driver, L"N/A") != 0 ? 1 : 0,
+        EXPECT_EQ(wcscmp(c.shown[3], L"N/A") != 0 ? 1 : 0,
                   GetDriverFileName(devices[i].set, &devices[i].data, out, ARRAYSIZE(out)));
         const WCHAR* fields[] = {record.name, record.hardwareId, record.manufacturer,
                                  record.driverFile};
@@ -185,16 +198,13 @@ TEST(ReadDeviceRecord, EveryFieldFromCreatedDevices) {
             }
         }
     }
-    for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
-        RemoveTestDevice(&devices[i]);
-        if (cases[i].serviceKey != nullptr) {
-            DeleteTestService(cases[i].serviceKey);
-        }
+    for (TestDevice& d : devices) {
+        RemoveTestDevice(&d);
     }
 }
 
 // Data that fill a buffer without a terminator must still end inside it.
-TEST(ReadDeviceRecord, UnterminatedDataStayInsideTheirBuffers) {
+TEST_F(InventoryTest, UnterminatedDataStayInsideTheirBuffers) {
     TestDevice d;
     ASSERT_TRUE(CreateTestDevice(kUsb, L"HALVORAN_TEST_UNTERMINATED", &d));
     SetTestDeviceProperty(&d, SPDRP_DEVICEDESC, kN512.data(), 1024);
@@ -210,39 +220,17 @@ TEST(ReadDeviceRecord, UnterminatedDataStayInsideTheirBuffers) {
     EXPECT_WTEXT(Repeat(L'n', 511), r.manufacturer);
     EXPECT_WTEXT(L"long_service.sys", r.driverFile);
     RemoveTestDevice(&d);
-    DeleteTestService(serviceKey.c_str());
 }
 
-void CollectName(void* context, DWORD position, const DeviceRecord* record) {
-    auto* names = static_cast<std::vector<std::wstring>*>(context);
-    EXPECT_EQ(names->size(), position);
-    names->push_back(record->name);
-}
-
-// Names of a fresh set's devices, read directly, in the service's order.
-std::vector<std::wstring> DirectNames(const GUID* classGuid) {
-    std::vector<std::wstring> names;
-    HDEVINFO set = SetupDiGetClassDevsW(classGuid, nullptr, nullptr,
-                                        DIGCF_PRESENT | (classGuid ? 0 : DIGCF_ALLCLASSES));
-    SP_DEVINFO_DATA data = {};
-    data.cbSize = sizeof(data);
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
-        WCHAR name[kFieldCapacity] = L"Inconnu";
-        if (!SetupDiGetDeviceRegistryPropertyW(set, &data, SPDRP_FRIENDLYNAME, nullptr,
-                                               reinterpret_cast<BYTE*>(name), sizeof(name),
-                                               nullptr)) {
-            SetupDiGetDeviceRegistryPropertyW(set, &data, SPDRP_DEVICEDESC, nullptr,
-                                              reinterpret_cast<BYTE*>(name), sizeof(name), nullptr);
-        }
-        names.push_back(name);
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return names;
+void CollectRecord(void* context, DWORD position, const DeviceRecord* record) {
+    auto* listed = static_cast<std::vector<ListedDevice>*>(context);
+    EXPECT_EQ(listed->size(), position);
+    listed->push_back({record->name, record->hardwareId, record->manufacturer, record->driverFile});
 }
 
 // A category lists its class's devices only, all of them, at positions 0..n-1 in the order the
 // service enumerates (key-name order under Wine), and a class with none gives a count of 0.
-TEST(WalkDevices, CategoriesListTheirClassInOrder) {
+TEST_F(InventoryTest, CategoriesListTheirClassInOrder) {
     const struct {
         const GUID* guid;
         const WCHAR *id, *name;
@@ -269,17 +257,17 @@ TEST(WalkDevices, CategoriesListTheirClassInOrder) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::vector<std::wstring> direct = DirectNames(c.guid);
+        const std::vector<ListedDevice> direct = ReadPresentDevices(c.guid);
         HDEVINFO set = OpenDeviceSet(c.guid);
         ASSERT_NE(INVALID_HANDLE_VALUE, set);
-        std::vector<std::wstring> names;
-        EXPECT_EQ(direct.size(), WalkDevices(set, CollectName, &names));
-        EXPECT_EQ(direct, names);
+        std::vector<ListedDevice> walked;
+        EXPECT_EQ(direct.size(), WalkDevices(set, CollectRecord, &walked));
+        EXPECT_EQ(direct, walked);
         std::vector<std::wstring> ours;
-        for (const std::wstring& n : names) {
+        for (const ListedDevice& d : walked) {
             for (const auto& m : made) {
-                if (n == m.name) {
-                    ours.push_back(n);
+                if (d.name == m.name) {
+                    ours.push_back(d.name);
                 }
             }
         }
@@ -310,8 +298,7 @@ void MustNotVisit(void*, DWORD, const DeviceRecord*) {
 
 // The flags asked for, and a refused set neither walked nor destroyed; an open one destroyed once.
 TEST(WalkDevices, RefusedSetIsNeverWalkedNorDestroyed) {
-    const DeviceSetApi saved = g_deviceSetApi;
-    g_deviceSetApi = {RefuseSet, CountDestroy};
+    ScopedDeviceSetApi refusing(RefuseSet, CountDestroy);
     const struct {
         const GUID* guid;
         DWORD flags;
@@ -323,10 +310,12 @@ TEST(WalkDevices, RefusedSetIsNeverWalkedNorDestroyed) {
     }
     EXPECT_EQ(2, g_opens);
     EXPECT_EQ(0, g_destroys);
-    g_deviceSetApi.getClassDevs = saved.getClassDevs;
-    HDEVINFO set = OpenDeviceSet(&kTestEmptyClassGuid);
-    WalkDevices(set, nullptr, nullptr);
-    g_deviceSetApi = saved;
+    HDEVINFO set = INVALID_HANDLE_VALUE;
+    {
+        ScopedDeviceSetApi system(SetupDiGetClassDevsW);
+        set = OpenDeviceSet(&kTestEmptyClassGuid);
+        WalkDevices(set, nullptr, nullptr);
+    }
     EXPECT_EQ(1, g_destroys);
     SetupDiDestroyDeviceInfoList(set);
 }

@@ -7,35 +7,22 @@
 #include "inventory/device_types.h"
 #include "inventory/driver_file.h"
 #include "inventory/text_format.h"
+#include "test_devices.h"
 #include "test_text.h"
 
 namespace {
 
+// The program's table against the tests' own, written out apart from it: every other test
+// takes the categories from the tests' table.
 TEST(CategoryTable, LabelsAndClassesInOrder) {
-    const struct {
-        const WCHAR* label;
-        const char* guid;
-    } rows[kDeviceCategoryCount] = {
-        {L"Tous les p\u00e9riph\u00e9riques (ALL)", nullptr},
-        {L"Cartes R\u00e9seau (Network)", "4D36E972-E325-11CE-BFC1-08002BE10318"},
-        {L"Lecteurs de Disque (Storage)", "4D36E967-E325-11CE-BFC1-08002BE10318"},
-        {L"Contr\u00f4leurs IDE/SATA/AHCI", "4D36E96A-E325-11CE-BFC1-08002BE10318"},
-        {L"Cartes Graphiques (Display)", "4D36E968-E325-11CE-BFC1-08002BE10318"},
-        {L"Contr\u00f4leurs USB", "36FC9E60-C465-11CF-8056-444553540000"},
-        {L"Cartes Audio (Media)", "4D36E96C-E325-11CE-BFC1-08002BE10318"},
-    };
     for (int i = 0; i < kDeviceCategoryCount; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_WTEXT(rows[i].label, DeviceCategoryTable[i].label);
+        EXPECT_WTEXT(kTestCategories[i].label, DeviceCategoryTable[i].label);
         const GUID* g = DeviceCategoryTable[i].classGuid;
-        ASSERT_EQ(rows[i].guid == nullptr, g == nullptr);
+        ASSERT_EQ(kTestCategories[i].classGuid == nullptr, g == nullptr);
         if (g != nullptr) {
-            char text[40];
-            snprintf(text, sizeof(text), "%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                     static_cast<unsigned long>(g->Data1), g->Data2, g->Data3, g->Data4[0],
-                     g->Data4[1], g->Data4[2], g->Data4[3], g->Data4[4], g->Data4[5], g->Data4[6],
-                     g->Data4[7]);
-            EXPECT_STREQ(rows[i].guid, text);
+            EXPECT_WTEXT(kTestCategories[i].classGuid, GuidText(*g));
+            EXPECT_WTEXT(kTestCategories[i].classGuid, GuidText(*TestCategoryGuid(i)));
         }
     }
     const int indexes[] = {-100, -1, 0, 6, 7, 100};

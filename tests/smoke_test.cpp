@@ -16,7 +16,7 @@ TEST(ProgramTest, OpensListingEveryPresentDeviceAndClosesWithExitCodeZero) {
     wchar_t path[MAX_PATH] = {};
     ASSERT_GT(GetEnvironmentVariableW(L"HALVORAN_EXE", path, ARRAYSIZE(path)), 0u);
     ASSERT_EQ(nullptr, FindWindowW(L"HalvoranClass", nullptr)) << "a Halvoran window is open";
-    RemoveLeftoverTestDevices();
+    RemoveLeftoverTestData();
 
     std::wstring commandLine = L"\"" + std::wstring(path) + L"\"";
     STARTUPINFOW startup = {};

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/process_stats.h"
 #include "inventory/device_enum.h"
 #include "inventory/device_types.h"
 #include "report/export.h"
+#include "support/process_counters.h"
 #include "test_devices.h"
 #include "ui/main_window.h"
 
@@ -65,20 +65,20 @@ LONGLONG FileSize(const std::wstring& path) {
 const wchar_t* const kSoakDevices[] = {L"HALVORAN_TEST_SOAK_NET", L"HALVORAN_TEST_SOAK_DISK",
                                        L"HALVORAN_TEST_SOAK_HDC", L"HALVORAN_TEST_SOAK_DISPLAY",
                                        L"HALVORAN_TEST_SOAK_USB", L"HALVORAN_TEST_SOAK_MEDIA"};
-const wchar_t kSoakService[] = L"HalvoranTestSoakSvc";
+const wchar_t kSoakService[] = L"HalvTestSoakSvc";
 const wchar_t kSoakImagePath[] = L"\\SystemRoot\\System32\\drivers\\halvsoak.sys";
 
 class SoakTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        RemoveLeftoverTestDevices();
+        RemoveLeftoverTestData();
         RegisterMainWindowClass(GetModuleHandleW(nullptr));
         ASSERT_TRUE(
             WriteTestService(kSoakService, REG_EXPAND_SZ, kSoakImagePath, sizeof(kSoakImagePath)));
         for (size_t i = 0; i < ARRAYSIZE(kSoakDevices); ++i) {
             TestDevice* device = &devices_[i];
-            ASSERT_TRUE(
-                CreateTestDevice(DeviceCategoryTable[i + 1].classGuid, kSoakDevices[i], device));
+            ASSERT_TRUE(CreateTestDevice(TestCategoryGuid(static_cast<int>(i) + 1), kSoakDevices[i],
+                                         device));
             ASSERT_TRUE(SetTestDeviceText(device, SPDRP_DEVICEDESC, kSoakDevices[i]));
             ASSERT_TRUE(SetTestDeviceText(device, SPDRP_MFG, L"Halvoran (Test)"));
             ASSERT_TRUE(SetTestDeviceText(device, SPDRP_SERVICE, kSoakService));
@@ -88,7 +88,7 @@ class SoakTest : public ::testing::Test {
         for (TestDevice& device : devices_) {
             RemoveTestDevice(&device);
         }
-        DeleteTestService(kSoakService);
+        RemoveLeftoverTestData();
     }
     static TestDevice devices_[ARRAYSIZE(kSoakDevices)];
 };
@@ -150,7 +150,7 @@ TEST_F(SoakTest, CategoryChangesAndExportsLeaveNoHandleOrWindowBehind) {
     // What each category lists, and what an export writes, as the system sees it now.
     DWORD expectedRows[kDeviceCategoryCount];
     for (int c = 0; c < kDeviceCategoryCount; ++c) {
-        expectedRows[c] = CountPresentDevices(DeviceCategoryTable[c].classGuid);
+        expectedRows[c] = CountPresentDevices(TestCategoryGuid(c));
     }
     auto changeCategory = [&](int index) {
         SendMessageW(g_categoryCombo, CB_SETCURSEL, index, 0);

@@ -1,9 +1,58 @@
 #include "test_devices.h"
 
+#include <stdio.h>
 #include <wchar.h>
+
+#include <algorithm>
+
+#include "test_text.h"
+
+const TestCategory kTestCategories[7] = {
+    {L"Tous les p\u00e9riph\u00e9riques (ALL)", nullptr},
+    {L"Cartes R\u00e9seau (Network)", L"{4d36e972-e325-11ce-bfc1-08002be10318}"},
+    {L"Lecteurs de Disque (Storage)", L"{4d36e967-e325-11ce-bfc1-08002be10318}"},
+    {L"Contr\u00f4leurs IDE/SATA/AHCI", L"{4d36e96a-e325-11ce-bfc1-08002be10318}"},
+    {L"Cartes Graphiques (Display)", L"{4d36e968-e325-11ce-bfc1-08002be10318}"},
+    {L"Contr\u00f4leurs USB", L"{36fc9e60-c465-11cf-8056-444553540000}"},
+    {L"Cartes Audio (Media)", L"{4d36e96c-e325-11ce-bfc1-08002be10318}"},
+};
+
+const GUID* TestCategoryGuid(int row) {
+    static GUID guids[7];
+    const wchar_t* text = kTestCategories[row].classGuid;
+    if (text == nullptr) {
+        return nullptr;
+    }
+    unsigned long data1 = 0;
+    unsigned int data2 = 0, data3 = 0, clock = 0;
+    unsigned long long node = 0;
+    if (swscanf(text, L"{%8lx-%4x-%4x-%4x-%12llx}", &data1, &data2, &data3, &clock, &node) != 5) {
+        ADD_FAILURE() << "not a GUID: " << Narrow(text);
+    }
+    GUID& guid = guids[row];
+    guid.Data1 = data1;
+    guid.Data2 = static_cast<unsigned short>(data2);
+    guid.Data3 = static_cast<unsigned short>(data3);
+    guid.Data4[0] = static_cast<BYTE>(clock >> 8);
+    guid.Data4[1] = static_cast<BYTE>(clock);
+    for (int i = 0; i < 6; ++i) {
+        guid.Data4[2 + i] = static_cast<BYTE>(node >> (40 - 8 * i));
+    }
+    return &guid;
+}
+
+std::wstring GuidText(const GUID& g) {
+    wchar_t text[40];
+    swprintf(text, ARRAYSIZE(text), L"{%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}",
+             static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+             g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return text;
+}
 
 const GUID kTestEmptyClassGuid = {
     0x8f1a3c52, 0x0d4e, 0x4b7a, {0x9c, 0x21, 0x5e, 0x77, 0x10, 0x42, 0xa3, 0x6b}};
+
+static const wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services";
 
 bool CreateTestDevice(const GUID* classGuid, const WCHAR* name, TestDevice* device) {
     device->set = SetupDiCreateDeviceInfoList(classGuid, nullptr);
@@ -42,11 +91,10 @@ void RemoveTestDevice(TestDevice* device) {
 }
 
 bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD bytes) {
-    WCHAR path[300];
-    swprintf(path, ARRAYSIZE(path), L"SYSTEM\\CurrentControlSet\\Services\\%ls", service);
+    const std::wstring path = std::wstring(kServicesKey) + L"\\" + service;
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
         return false;
     }
     LONG status = ERROR_SUCCESS;
@@ -57,41 +105,133 @@ bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD 
     return status == ERROR_SUCCESS;
 }
 
-void DeleteTestService(const WCHAR* service) {
-    WCHAR path[300];
-    swprintf(path, ARRAYSIZE(path), L"SYSTEM\\CurrentControlSet\\Services\\%ls", service);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, path);
+void RemoveLeftoverTestData() {
+    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    if (set != INVALID_HANDLE_VALUE) {
+        SP_DEVINFO_DATA data;
+        data.cbSize = sizeof(data);
+        for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
+            WCHAR id[200];
+            if (SetupDiGetDeviceInstanceIdW(set, &data, id, ARRAYSIZE(id), nullptr) &&
+                _wcsnicmp(id, L"ROOT\\HALVORAN_TEST", 18) == 0) {
+                SetupDiRemoveDevice(set, &data);
+            }
+        }
+        SetupDiDestroyDeviceInfoList(set);
+    }
+    HKEY services = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ | DELETE, &services) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    std::vector<std::wstring> names; // gathered first: deleting shifts the enumeration
+    WCHAR name[256];
+    DWORD length = ARRAYSIZE(name);
+    for (DWORD i = 0; RegEnumKeyExW(services, i, name, &length, nullptr, nullptr, nullptr,
+                                    nullptr) == ERROR_SUCCESS;
+         ++i, length = ARRAYSIZE(name)) {
+        if (_wcsnicmp(name, L"HalvTest", 8) == 0) {
+            names.push_back(name);
+        }
+    }
+    for (const std::wstring& service : names) {
+        RegDeleteKeyW(services, service.c_str());
+    }
+    RegCloseKey(services);
 }
 
-DWORD CountPresentDevices(const GUID* classGuid) {
+bool ListedDevice::operator==(const ListedDevice& other) const {
+    return name == other.name && hardwareId == other.hardwareId &&
+           manufacturer == other.manufacturer && driverFile == other.driverFile;
+}
+
+std::ostream& operator<<(std::ostream& out, const ListedDevice& device) {
+    return out << "{" << Narrow(device.name) << " | " << Narrow(device.hardwareId) << " | "
+               << Narrow(device.manufacturer) << " | " << Narrow(device.driverFile) << "}";
+}
+
+// A property that fits in 1024 bytes, up to its first zero unit and never past 511 units.
+static bool ReadProperty(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property, std::wstring* text) {
+    std::vector<wchar_t> units(512, 0);
+    if (!SetupDiGetDeviceRegistryPropertyW(set, data, property, nullptr,
+                                           reinterpret_cast<BYTE*>(units.data()), 1024, nullptr)) {
+        return false;
+    }
+    *text = std::wstring(units.data(), 511).c_str();
+    return true;
+}
+
+// The last component of the service's ImagePath (REG_SZ or REG_EXPAND_SZ of at most 2048
+// bytes), one closing quote dropped unless alone, at most 511 units; "N/A" when there is none.
+static std::wstring DriverFileOf(HDEVINFO set, SP_DEVINFO_DATA* data) {
+    std::vector<wchar_t> service(256, 0);
+    if (!SetupDiGetDeviceRegistryPropertyW(set, data, SPDRP_SERVICE, nullptr,
+                                           reinterpret_cast<BYTE*>(service.data()), 512, nullptr)) {
+        return L"N/A";
+    }
+    const std::wstring path =
+        std::wstring(kServicesKey) + L"\\" + std::wstring(service.data(), 255).c_str();
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return L"N/A";
+    }
+    std::vector<wchar_t> image(1024, 0);
+    DWORD type = 0, bytes = 2048;
+    LONG status = RegQueryValueExW(key, L"ImagePath", nullptr, &type,
+                                   reinterpret_cast<BYTE*>(image.data()), &bytes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return L"N/A";
+    }
+    const std::wstring text = std::wstring(image.data(), std::min<DWORD>(bytes / 2, 1023)).c_str();
+    std::wstring file = text.substr(text.find_last_of(L"\\/") + 1); // npos + 1: from the start
+    if (file.size() > 1 && file.back() == L'"') {
+        file.pop_back();
+    }
+    return file.empty() ? L"N/A" : file.substr(0, 511);
+}
+
+std::vector<ListedDevice> ReadPresentDevices(const GUID* classGuid) {
+    std::vector<ListedDevice> devices;
     HDEVINFO set = SetupDiGetClassDevsW(classGuid, nullptr, nullptr,
                                         DIGCF_PRESENT | (classGuid ? 0 : DIGCF_ALLCLASSES));
     if (set == INVALID_HANDLE_VALUE) {
-        return 0;
+        ADD_FAILURE() << "the system refused the device set";
+        return devices;
     }
-    SP_DEVINFO_DATA data;
-    data.cbSize = sizeof(data);
-    DWORD count = 0;
-    while (SetupDiEnumDeviceInfo(set, count, &data)) {
-        ++count;
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return count;
-}
-
-void RemoveLeftoverTestDevices() {
-    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    SP_DEVINFO_DATA data;
+    SP_DEVINFO_DATA data = {};
     data.cbSize = sizeof(data);
     for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
-        WCHAR id[200];
-        if (SetupDiGetDeviceInstanceIdW(set, &data, id, ARRAYSIZE(id), nullptr) &&
-            _wcsnicmp(id, L"ROOT\\HALVORAN_TEST", 18) == 0) {
-            SetupDiRemoveDevice(set, &data);
+        ListedDevice d = {L"Inconnu", L"N/A", L"N/A", L"N/A"};
+        if (!ReadProperty(set, &data, SPDRP_FRIENDLYNAME, &d.name)) {
+            ReadProperty(set, &data, SPDRP_DEVICEDESC, &d.name);
         }
+        ReadProperty(set, &data, SPDRP_HARDWAREID, &d.hardwareId);
+        ReadProperty(set, &data, SPDRP_MFG, &d.manufacturer);
+        d.driverFile = DriverFileOf(set, &data);
+        devices.push_back(d);
     }
     SetupDiDestroyDeviceInfoList(set);
+    return devices;
+}
+
+DWORD CountPresentDevices(const GUID* classGuid) {
+    return static_cast<DWORD>(ReadPresentDevices(classGuid).size());
+}
+
+ScopedDeviceSetApi::ScopedDeviceSetApi(HDEVINFO(WINAPI* getClassDevs)(const GUID*, PCWSTR, HWND,
+                                                                      DWORD),
+                                       BOOL(WINAPI* destroyInfoList)(HDEVINFO))
+    : saved_(g_deviceSetApi) {
+    if (getClassDevs != nullptr) {
+        g_deviceSetApi.getClassDevs = getClassDevs;
+    }
+    if (destroyInfoList != nullptr) {
+        g_deviceSetApi.destroyInfoList = destroyInfoList;
+    }
+}
+
+ScopedDeviceSetApi::~ScopedDeviceSetApi() {
+    g_deviceSetApi = saved_;
 }

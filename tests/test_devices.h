@@ -1,10 +1,34 @@
 #pragma once
 
-// Devices and services made for a test in the private Wine prefix, and removed by the test
-// that made them, so that every test sees a known set of devices.
+// Devices and services made for a test in the private Wine prefix and removed again, the
+// categories as the tests know them, and what the system itself says is present: the oracle
+// the program's enumeration is checked against.
 
 #include <windows.h>
 #include <setupapi.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "inventory/device_enum.h"
+
+// The seven categories, written out independently of the program's table: labels and class
+// GUIDs as the program must show and use them (no GUID for row 0).
+struct TestCategory {
+    const wchar_t* label;
+    const wchar_t* classGuid;
+};
+extern const TestCategory kTestCategories[7];
+
+// The class GUID of category row as a value, or null for row 0.
+const GUID* TestCategoryGuid(int row);
+
+// The GUID written as {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}, in lower case.
+std::wstring GuidText(const GUID& guid);
+
+// A GUID of a setup class that no device of the system belongs to.
+extern const GUID kTestEmptyClassGuid;
 
 struct TestDevice {
     HDEVINFO set;
@@ -13,6 +37,7 @@ struct TestDevice {
 };
 
 // Creates and registers ROOT\<name>\0000 in the given setup class, with no property set.
+// Names start with HALVORAN_TEST so that RemoveLeftoverTestData finds them.
 bool CreateTestDevice(const GUID* classGuid, const WCHAR* name, TestDevice* device);
 
 // Stores a property exactly as given: text properties take their terminator in bytes.
@@ -23,15 +48,37 @@ bool SetTestDeviceText(TestDevice* device, DWORD property, const WCHAR* text);
 void RemoveTestDevice(TestDevice* device);
 
 // Writes HKLM\SYSTEM\CurrentControlSet\Services\<service> with an ImagePath value of the given
-// type and bytes (no value when data is null).
+// type and bytes (no value when data is null). Names start with HalvTest so that
+// RemoveLeftoverTestData finds them.
 bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD bytes);
-void DeleteTestService(const WCHAR* service);
 
-// Counts the devices a fresh set of present devices of every class holds right now.
+// Removes every test device (ROOT\HALVORAN_TEST...) and test service key (HalvTest...) from
+// the prefix: those of a test that has just ended, however it ended, or of an earlier run that
+// stopped half way.
+void RemoveLeftoverTestData();
+
+// One present device as the system describes it, read straight from SetupAPI and the registry
+// without the program's code: the four texts a user must see for it.
+struct ListedDevice {
+    std::wstring name, hardwareId, manufacturer, driverFile;
+    bool operator==(const ListedDevice& other) const;
+};
+std::ostream& operator<<(std::ostream& out, const ListedDevice& device);
+
+// The present devices of the class (every class when null), in the system's order.
+std::vector<ListedDevice> ReadPresentDevices(const GUID* classGuid);
 DWORD CountPresentDevices(const GUID* classGuid);
 
-// Removes devices left by an earlier run that stopped half way (names starting "HALVORAN_TEST").
-void RemoveLeftoverTestDevices();
+// Puts other device-set calls in place of the system's while it lives (a null one keeps what
+// is there); the previous ones come back when it goes, a failed assertion included.
+class ScopedDeviceSetApi {
+  public:
+    ScopedDeviceSetApi(HDEVINFO(WINAPI* getClassDevs)(const GUID*, PCWSTR, HWND, DWORD),
+                       BOOL(WINAPI* destroyInfoList)(HDEVINFO) = nullptr);
+    ~ScopedDeviceSetApi();
+    ScopedDeviceSetApi(const ScopedDeviceSetApi&) = delete;
+    ScopedDeviceSetApi& operator=(const ScopedDeviceSetApi&) = delete;
 
-// A GUID of a setup class that no device of the system belongs to.
-extern const GUID kTestEmptyClassGuid;
+  private:
+    DeviceSetApi saved_;
+};

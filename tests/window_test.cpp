@@ -19,26 +19,8 @@
 
 namespace {
 
-const GUID kGuidNet = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
-const GUID kGuidDisk = {0x4d36e967, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
-const GUID kGuidHdc = {0x4d36e96a, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
-const GUID kGuidDisplay = {0x4d36e968, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
-const GUID kGuidUsb = {0x36fc9e60, 0xc465, 0x11cf, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0, 0}};
-const GUID kGuidMedia = {0x4d36e96c, 0xe325, 0x11ce, {0xbf, 0xc1, 8, 0, 0x2b, 0xe1, 3, 0x18}};
-
-const struct {
-    const wchar_t* label;
-    const GUID* classGuid;
-} kCategories[] = {
-    {L"Tous les p\u00e9riph\u00e9riques (ALL)", nullptr},
-    {L"Cartes R\u00e9seau (Network)", &kGuidNet},
-    {L"Lecteurs de Disque (Storage)", &kGuidDisk},
-    {L"Contr\u00f4leurs IDE/SATA/AHCI", &kGuidHdc},
-    {L"Cartes Graphiques (Display)", &kGuidDisplay},
-    {L"Contr\u00f4leurs USB", &kGuidUsb},
-    {L"Cartes Audio (Media)", &kGuidMedia},
-};
 const int kUsbRow = 5;
+const GUID* const kGuidUsb = TestCategoryGuid(kUsbRow);
 
 const wchar_t kPrompt[] =
     L"S\u00e9lectionnez un p\u00e9riph\u00e9rique pour voir et copier les d\u00e9tails.";
@@ -46,7 +28,7 @@ const wchar_t kSentinel[] = L"(texte mis par le test)";
 const wchar_t kFullName[] = L"Contr\u00f4leur h\u00f4te USB \u03a9 Halvoran";
 const wchar_t kFullHardwareIds[] = L"USB\\VID_1234&PID_ABCD&REV_0001\0USB\\VID_1234\0";
 const wchar_t kFullManufacturer[] = L"Soci\u00e9t\u00e9 d'essai (Test)";
-const wchar_t kFullService[] = L"HalvoranTestWinSvc";
+const wchar_t kFullService[] = L"HalvTestWinSvc";
 const wchar_t kFullImagePath[] = L"\\SystemRoot\\System32\\drivers\\halvusb.sys";
 
 std::wstring Details(const std::wstring& name, const std::wstring& hardwareId,
@@ -60,35 +42,15 @@ const std::wstring kFullDetails =
     Details(kFullName, L"USB\\VID_1234&PID_ABCD&REV_0001", kFullManufacturer, L"halvusb.sys");
 const std::wstring kDefaultDetails = Details(L"Inconnu", L"N/A", L"N/A", L"N/A");
 
-// Names of the class's present devices, straight from SetupAPI, in its order.
-std::vector<std::wstring> EnumerateDirectly(const GUID* classGuid) {
-    std::vector<std::wstring> names;
-    HDEVINFO set = SetupDiGetClassDevsW(classGuid, nullptr, nullptr,
-                                        DIGCF_PRESENT | (classGuid ? 0 : DIGCF_ALLCLASSES));
-    SP_DEVINFO_DATA data = {sizeof(data), {}, 0, 0};
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
-        wchar_t name[512] = L"Inconnu";
-        auto read = [&](DWORD property) {
-            return SetupDiGetDeviceRegistryPropertyW(set, &data, property, nullptr,
-                                                     reinterpret_cast<BYTE*>(name), sizeof(name),
-                                                     nullptr) != FALSE;
-        };
-        read(SPDRP_FRIENDLYNAME) || read(SPDRP_DEVICEDESC);
-        names.push_back(name);
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return names;
-}
-
 TestDevice g_full = {INVALID_HANDLE_VALUE, {}, {}}, g_plain = g_full;
 
 // Fresh hidden main window per test; two test devices in the USB class for the whole suite.
 class MainWindowTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        RemoveLeftoverTestDevices();
+        RemoveLeftoverTestData();
         RegisterMainWindowClass(GetModuleHandleW(nullptr));
-        ASSERT_TRUE(CreateTestDevice(&kGuidUsb, L"HALVORAN_TEST_WINDOW_FULL", &g_full));
+        ASSERT_TRUE(CreateTestDevice(kGuidUsb, L"HALVORAN_TEST_WINDOW_FULL", &g_full));
         ASSERT_TRUE(SetTestDeviceText(&g_full, SPDRP_FRIENDLYNAME, kFullName));
         ASSERT_TRUE(SetTestDeviceProperty(&g_full, SPDRP_HARDWAREID, kFullHardwareIds,
                                           sizeof(kFullHardwareIds)));
@@ -96,12 +58,12 @@ class MainWindowTest : public ::testing::Test {
         ASSERT_TRUE(SetTestDeviceText(&g_full, SPDRP_SERVICE, kFullService));
         ASSERT_TRUE(
             WriteTestService(kFullService, REG_EXPAND_SZ, kFullImagePath, sizeof(kFullImagePath)));
-        ASSERT_TRUE(CreateTestDevice(&kGuidUsb, L"HALVORAN_TEST_WINDOW_PLAIN", &g_plain));
+        ASSERT_TRUE(CreateTestDevice(kGuidUsb, L"HALVORAN_TEST_WINDOW_PLAIN", &g_plain));
     }
     static void TearDownTestSuite() {
         RemoveTestDevice(&g_full);
         RemoveTestDevice(&g_plain);
-        DeleteTestService(kFullService);
+        RemoveLeftoverTestData();
     }
     void SetUp() override {
         window_ = CreateMainWindow(GetModuleHandleW(nullptr));
@@ -137,7 +99,7 @@ TEST_F(MainWindowTest, WindowAndControlsAsCreated) {
         LONG style, mask;
         HWND handle;
     } kControls[] = {
-        {L"ComboBox", 1001, kCategories[0].label, 0x50200003, ~WS_VSCROLL, g_categoryCombo},
+        {L"ComboBox", 1001, kTestCategories[0].label, 0x50200003, ~WS_VSCROLL, g_categoryCombo},
         {L"Button", 1004, L"Exporter en .txt", 0x50000000, ~0, g_exportButton},
         {L"Button", 1005, L"\u00c0 propos", 0x50000000, ~0, g_aboutButton},
         {L"SysListView32", 1002, L"", 0x50800005, ~(WS_HSCROLL | WS_VSCROLL), g_deviceList},
@@ -159,7 +121,7 @@ TEST_F(MainWindowTest, WindowAndControlsAsCreated) {
     EXPECT_EQ(nullptr, child);
 
     std::vector<std::wstring> labels;
-    for (const auto& category : kCategories) {
+    for (const auto& category : kTestCategories) {
         labels.push_back(category.label);
     }
     EXPECT_EQ(labels, ComboItems(g_categoryCombo));
@@ -182,7 +144,7 @@ TEST_F(MainWindowTest, WindowAndControlsAsCreated) {
 
 std::string Describe(const ControlPlacement* p) {
     std::string text;
-    for (int i = 0; i < kLayoutSlotCount; ++i) {
+    for (int i = 0; i < kControlCount; ++i) {
         text += (i ? " | " : "") + std::to_string(p[i].x) + "," + std::to_string(p[i].y) + " " +
                 std::to_string(p[i].width) + "x" + std::to_string(p[i].height);
     }
@@ -192,8 +154,8 @@ std::string Describe(const ControlPlacement* p) {
 // The real controls' rectangles in slot order; the selector's height includes its drop-down.
 std::string DescribeControls() {
     HWND controls[] = {g_categoryCombo, g_exportButton, g_aboutButton, g_deviceList, g_detailsEdit};
-    ControlPlacement real[kLayoutSlotCount];
-    for (int i = 0; i < kLayoutSlotCount; ++i) {
+    ControlPlacement real[kControlCount];
+    for (int i = 0; i < kControlCount; ++i) {
         RECT r;
         GetWindowRect(controls[i], &r);
         MapWindowPoints(HWND_DESKTOP, GetParent(controls[i]), reinterpret_cast<POINT*>(&r), 2);
@@ -226,7 +188,7 @@ TEST_F(MainWindowTest, LayoutFollowsTheClientArea) {
     EXPECT_EQ(kCases[0].height, client.bottom);
     for (const auto& c : kCases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
-        ControlPlacement computed[kLayoutSlotCount];
+        ControlPlacement computed[kControlCount];
         ComputeControlLayout(c.width, c.height, computed);
         EXPECT_EQ(c.expected, Describe(computed));
         if (c.width != client.right || c.height != client.bottom) {
@@ -240,16 +202,16 @@ HDEVINFO WINAPI RefuseDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
     return INVALID_HANDLE_VALUE;
 }
 
-// The list holds the category's devices as a direct enumeration names them, in its order, or
-// none for an index outside the table; the pane shows the prompt.
+// The list holds the category's devices as the system describes them, in its order, or none
+// for an index outside the table; the pane shows the prompt.
 void ExpectListed(int index) {
-    std::vector<std::wstring> rows;
+    std::vector<ListedDevice> rows;
     for (int i = 0; i < ListView_GetItemCount(g_deviceList); ++i) {
-        rows.push_back(CellText(g_deviceList, i, 0));
+        rows.push_back({CellText(g_deviceList, i, 0), CellText(g_deviceList, i, 1),
+                        CellText(g_deviceList, i, 2), CellText(g_deviceList, i, 3)});
     }
     const bool valid = index >= 0 && index < 7;
-    EXPECT_EQ(valid ? EnumerateDirectly(kCategories[valid ? index : 0].classGuid)
-                    : std::vector<std::wstring>(),
+    EXPECT_EQ(valid ? ReadPresentDevices(TestCategoryGuid(index)) : std::vector<ListedDevice>(),
               rows);
     EXPECT_WTEXT(kPrompt, WindowText(g_detailsEdit));
 }
@@ -271,10 +233,10 @@ TEST_F(MainWindowTest, CategoryChangeRefillsTheList) {
     // A device set the system refuses lists nothing, like an invalid index.
     FillDeviceList(0);
     SetWindowTextW(g_detailsEdit, kSentinel);
-    DeviceSetApi saved = g_deviceSetApi;
-    g_deviceSetApi.getClassDevs = RefuseDeviceSet;
-    ChooseCategory(0);
-    g_deviceSetApi = saved;
+    {
+        ScopedDeviceSetApi refusing(RefuseDeviceSet);
+        ChooseCategory(0);
+    }
     ExpectListed(-1);
 }
 
@@ -364,7 +326,7 @@ TEST(DetailTextTest, FourLabelledLinesCutToTheCapacity) {
 TEST_F(MainWindowTest, CommandsAndButtons) {
     SendMessageW(g_categoryCombo, CB_SETCURSEL, kUsbRow, 0); // chosen, not yet reported
     const int rows = ListView_GetItemCount(g_deviceList);
-    ASSERT_NE(static_cast<DWORD>(rows), CountPresentDevices(&kGuidUsb));
+    ASSERT_NE(static_cast<DWORD>(rows), CountPresentDevices(kGuidUsb));
     const WPARAM kCommands[] = {MAKEWPARAM(IDC_CATEGORY_COMBO, CBN_DROPDOWN),
                                 MAKEWPARAM(IDC_CATEGORY_COMBO, CBN_SELENDOK),
                                 MAKEWPARAM(IDC_CATEGORY_COMBO, 0),
