@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
@@ -238,6 +239,100 @@ TEST_F(MainWindowTest, CategoryChangeRefillsTheList) {
         ChooseCategory(0);
     }
     ExpectListed(-1);
+}
+
+HDEVINFO WINAPI EmptyDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
+    return SetupDiGetClassDevsW(&kTestEmptyClassGuid, nullptr, nullptr, DIGCF_PRESENT);
+}
+
+// What reaches the list, by name: its redrawing, its rows and its painting.
+std::vector<std::string>* g_listMessages;
+WNDPROC g_listProcedure;
+LRESULT CALLBACK RecordListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    const struct {
+        UINT message;
+        const char* name;
+    } kNames[] = {{WM_SETREDRAW, wParam ? "redraw on" : "redraw off"},
+                  {LVM_DELETEALLITEMS, "empty"},
+                  {LVM_INSERTITEMW, "insert"},
+                  {LVM_SETITEMTEXTW, "cell"},
+                  {WM_NCPAINT, "frame painted"},
+                  {WM_PAINT, "painted"}};
+    for (const auto& n : kNames) {
+        if (n.message == message && g_listMessages != nullptr) {
+            g_listMessages->push_back(n.name);
+        }
+    }
+    return CallWindowProcW(g_listProcedure, list, message, wParam, lParam);
+}
+
+// Pixels of the list's window surface in the rectangle, less its edges, that are not its
+// background: a drawn row's text.
+int InkedPixels(const RECT& r) {
+    HDC dc = GetDC(g_deviceList);
+    const COLORREF background = static_cast<COLORREF>(ListView_GetBkColor(g_deviceList));
+    int inked = 0;
+    for (int y = r.top + 2; y < r.bottom - 2; ++y) {
+        for (int x = r.left + 2; x < r.right - 2; ++x) {
+            inked += GetPixel(dc, x, y) != background ? 1 : 0;
+        }
+    }
+    ReleaseDC(g_deviceList, dc);
+    return inked;
+}
+
+// Every kind of fill turns the list's redrawing off, empties it, adds its rows, turns redrawing
+// on again and has the whole list, frame included, repainted: drawn afterwards, it shows its
+// rows, or no stale ones.
+TEST_F(MainWindowTest, EveryFillRedrawsTheListOnceWhole) {
+    const struct {
+        const char* what;
+        int index;
+        HDEVINFO(WINAPI* getClassDevs)(const GUID*, PCWSTR, HWND, DWORD); // null: the system's
+        bool rows;
+    } kCases[] = {
+        {"every device", 0, nullptr, true},
+        {"a class with no device", kUsbRow, EmptyDeviceSet, false},
+        {"no row chosen", -1, nullptr, false},
+        {"index past the table", 7, nullptr, false},
+        {"refused set", 0, RefuseDeviceSet, false},
+    };
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+    g_listProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        g_deviceList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordListMessage)));
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        FillDeviceList(0); // rows on the screen, which a fill without rows must clear
+        UpdateWindow(window_);
+        RECT firstRow;
+        ASSERT_TRUE(ListView_GetItemRect(g_deviceList, 0, &firstRow, LVIR_LABEL));
+        ASSERT_GT(InkedPixels(firstRow), 0) << "the rows before the fill are not drawn";
+
+        std::vector<std::string> messages;
+        g_listMessages = &messages;
+        {
+            ScopedDeviceSetApi api(c.getClassDevs);
+            FillDeviceList(c.index);
+        }
+        std::vector<std::string> expected = {"redraw off", "empty"};
+        for (DWORD i = 0; c.rows && i < CountPresentDevices(nullptr); ++i) {
+            expected.insert(expected.end(), {"insert", "cell", "cell", "cell"});
+        }
+        expected.push_back("redraw on");
+        EXPECT_EQ(expected, messages);
+
+        messages.clear();
+        UpdateWindow(window_);
+        g_listMessages = nullptr;
+        EXPECT_NE(messages.end(), std::find(messages.begin(), messages.end(), "painted"));
+        EXPECT_NE(messages.end(), std::find(messages.begin(), messages.end(), "frame painted"))
+            << "the scroll bars are left as they were";
+        EXPECT_TRUE(IsWindowVisible(g_deviceList));
+        RECT pending;
+        EXPECT_FALSE(GetUpdateRect(g_deviceList, &pending, FALSE)) << "not drawn whole";
+        EXPECT_EQ(c.rows, InkedPixels(firstRow) > 0) << "drawn rows";
+    }
+    SetWindowLongPtrW(g_deviceList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProcedure));
 }
 
 // Only a change to the selected state reported by the list shows details; a row the list cannot

@@ -36,9 +36,9 @@ static void AppendDeviceRow(void* context, DWORD position, const DeviceRecord* r
     }
 }
 
-void FillDeviceList(int index) {
-    SendMessageW(g_deviceList, LVM_DELETEALLITEMS, 0, 0);
-    SetWindowTextW(g_detailsEdit, kDetailsPrompt);
+// Lists the category's devices in the emptied list; nothing for an invalid index or a refused
+// set.
+static void ListCategoryDevices(int index) {
     if (!IsValidCategoryIndex(index)) {
         return;
     }
@@ -48,6 +48,19 @@ void FillDeviceList(int index) {
     }
     // The walk destroys the set.
     WalkDevices(set, AppendDeviceRow, g_deviceList);
+}
+
+void FillDeviceList(int index) {
+    // The list does not redraw itself row by row (its scroll bar would be drawn again at every
+    // row past the first page); it is drawn once, whole, when the walk is over, whatever the
+    // walk found.
+    SendMessageW(g_deviceList, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(g_deviceList, LVM_DELETEALLITEMS, 0, 0);
+    SetWindowTextW(g_detailsEdit, kDetailsPrompt);
+    ListCategoryDevices(index);
+    SendMessageW(g_deviceList, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(g_deviceList, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void ShowDeviceDetails(const NMLISTVIEW* notification) {

@@ -13,7 +13,8 @@ extern const WCHAR kDetailsPrompt[];
 
 // Empties the device list, puts the prompt in the detail pane, then lists every present device
 // of the category at index, one row per device in enumeration order. An index outside the
-// category table, or a device set the system refuses, leaves the list empty.
+// category table, or a device set the system refuses, leaves the list empty. The list does not
+// redraw itself during the fill: it is repainted whole, frame included, once the rows are in.
 void FillDeviceList(int index);
 
 // Shows the four cells of the notification's row, labelled, in the detail pane. A cell that
