@@ -4,20 +4,23 @@
 //   halvoran_bench populate N
 //   halvoran_bench measure N PROGRAM BARE_WINDOW RESULTS [soak] [full]
 //   halvoran_bench table RESULTS...
-//   halvoran_bench floor FILE   (run by measure: the floor in a fresh process, into FILE)
+//   halvoran_bench chart RESULTS...   (one line a size: devices, then medians in ms)
+//   halvoran_bench floor FILE         (run by measure: the floor in a fresh process)
+//   halvoran_bench rows RECORDS FILE  (run by measure: the list's rows alone, fresh process)
 //
-// measure writes "key value" lines to RESULTS; table prints them side by side. With soak it
-// also changes the category 1,000 times and exports 100 times; with full it fills every
-// category at every size (a visible list view takes about 16 ms a row under Wine, so without
-// it the largest size fills only its two smallest categories).
+// Every time is measured in pairs with what it is compared with, both inside one repetition,
+// and the table shows the median ratio of the pairs with the lowest and highest: single
+// timings under Wine drift by 2 to 4 times over minutes, a pair's two halves do not. measure
+// writes "key value" lines to RESULTS; table prints them side by side.
 
 #include <windows.h>
 #include <commctrl.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,10 +39,10 @@ typedef std::map<std::string, double> Results;
 
 // What one measure run does.
 struct MeasurePlan {
-    int repetitions;
-    int fillRepetitions; // a shown list takes about 16 ms a row: fewer at larger sizes
-    bool fillCategory[kDeviceCategoryCount];
-    bool listShown; // the list view's rows alone in the shown window (one repetition)
+    int pairs;        // of every figure but those below
+    int wholePairs;   // of the fill of every device and the export: two whole walks a pair
+    int walkPairs;    // of the walk alone against the floor (none: not measured)
+    int startupPairs; // three processes a pair, two of them walking every device
     bool soak;
 };
 
@@ -65,205 +68,215 @@ static int Populate(DWORD count) {
     return created == count ? 0 : 1;
 }
 
-static void MeasureStartups(DWORD devices, int repetitions, const WCHAR* program,
-                            const WCHAR* bareWindow, Results* results) {
-    std::vector<double> bare;
-    std::vector<double> full;
-    std::vector<double> barePeak;
-    std::vector<double> fullPeak;
-    std::vector<double> bareNow;
-    std::vector<double> fullNow;
-    std::vector<double> freshFloors;
-    std::vector<double> freshGrowths;
-    for (int r = 0; r < repetitions; ++r) {
-        FreshFloorFigures fresh;
-        if (MeasureFreshFloor(&fresh)) {
-            freshFloors.push_back(fresh.ms);
-            freshGrowths.push_back(fresh.peakGrowth);
-        }
-        StartupFigures figures;
-        if (MeasureStartup(bareWindow, 0, &figures)) {
-            bare.push_back(figures.ms);
-            barePeak.push_back(static_cast<double>(figures.memory.peakWorkingSet));
-            bareNow.push_back(static_cast<double>(figures.memory.workingSet));
-        } else {
-            fwprintf(stderr, L"bare window: no visible empty list (rows %lu)\n", figures.rows);
-        }
-        if (MeasureStartup(program, devices, &figures)) {
-            full.push_back(figures.ms);
-            fullPeak.push_back(static_cast<double>(figures.memory.peakWorkingSet));
-            fullNow.push_back(static_cast<double>(figures.memory.workingSet));
-        } else {
-            fwprintf(stderr, L"program: no visible list of %lu rows (rows %lu)\n", devices,
-                     figures.rows);
-        }
-    }
-    (*results)["floor.fresh"] = Median(freshFloors);
-    (*results)["floor.fresh.growth"] = Median(freshGrowths);
-    (*results)["startup.bare"] = Median(bare);
-    (*results)["startup.full"] = Median(full);
-    (*results)["startup.runs"] = static_cast<double>(full.size());
-    (*results)["ws.bare.peak"] = Median(barePeak);
-    (*results)["ws.full.peak"] = Median(fullPeak);
-    (*results)["ws.bare.now"] = Median(bareNow);
-    (*results)["ws.full.now"] = Median(fullNow);
+static double TimeMs(const std::function<void()>& action) {
+    double start = NowMs();
+    action();
+    return NowMs() - start;
 }
 
-static DWORD ListRows() {
-    return static_cast<DWORD>(SendMessageW(g_deviceList, LVM_GETITEMCOUNT, 0, 0));
-}
+// A figure and its base, one pair a repetition. The two are timed one right after the other,
+// the base first in even repetitions and the figure first in odd ones, so that neither is
+// always the one that finds the system warmed up by the other.
+struct Pairs {
+    std::vector<double> figures;
+    std::vector<double> bases;
 
-// FillDeviceList for each category in turn, as when the user goes down the selector; each
-// fill is paired with the floor of the same category.
-static void MeasureFills(const MeasurePlan& plan, Results* results) {
-    std::vector<std::vector<double>> floors(kDeviceCategoryCount);
-    std::vector<std::vector<double>> fills(kDeviceCategoryCount);
-    for (int r = 0; r < plan.fillRepetitions; ++r) {
-        for (int c = 0; c < kDeviceCategoryCount; ++c) {
-            if (!plan.fillCategory[c]) {
-                continue;
-            }
-            const GUID* classGuid = DeviceCategoryTable[c].classGuid;
-            double start = NowMs();
-            DWORD floorCount = RunFloor(classGuid);
-            floors[c].push_back(NowMs() - start);
-
-            start = NowMs();
-            FillDeviceList(c);
-            fills[c].push_back(NowMs() - start);
-            (*results)[Key("rows", c)] = ListRows();
-            (*results)[Key("floorrows", c)] = floorCount;
-            PumpMessages();
+    void Measure(int repetition, const std::function<double()>& figure,
+                 const std::function<double()>& base) {
+        if (repetition % 2 == 0) {
+            bases.push_back(base());
+            figures.push_back(figure());
+        } else {
+            figures.push_back(figure());
+            bases.push_back(base());
         }
     }
-    for (int c = 0; c < kDeviceCategoryCount; ++c) {
-        if (plan.fillCategory[c]) {
-            (*results)[Key("floor", c)] = Median(floors[c]);
-            (*results)[Key("fill", c)] = Median(fills[c]);
-        }
+};
+
+// Stores key.ms and key.base (medians), key.ratio (the median of the pairs' ratios), key.lo and
+// key.hi (the lowest and highest ratio) and key.pairs.
+static void StorePairs(const std::string& key, const Pairs& pairs, Results* results) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < pairs.figures.size(); ++i) {
+        ratios.push_back(pairs.bases[i] > 0 ? pairs.figures[i] / pairs.bases[i] : 0);
     }
+    (*results)[key + ".ms"] = Median(pairs.figures);
+    (*results)[key + ".base"] = Median(pairs.bases);
+    (*results)[key + ".ratio"] = Median(ratios);
+    (*results)[key + ".lo"] = ratios.empty() ? 0 : *std::min_element(ratios.begin(), ratios.end());
+    (*results)[key + ".hi"] = ratios.empty() ? 0 : *std::max_element(ratios.begin(), ratios.end());
+    (*results)[key + ".pairs"] = static_cast<double>(ratios.size());
 }
 
 static void KeepRecord(void* context, DWORD, const DeviceRecord* record) {
     static_cast<std::vector<DeviceRecord>*>(context)->push_back(*record);
 }
 
-// The same messages as FillDeviceList, for records already in memory.
-static void ListRecords(const std::vector<DeviceRecord>& records) {
-    SendMessageW(g_deviceList, LVM_DELETEALLITEMS, 0, 0);
-    for (size_t p = 0; p < records.size(); ++p) {
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = static_cast<int>(p);
-        item.pszText = const_cast<WCHAR*>(records[p].name);
-        SendMessageW(g_deviceList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        const WCHAR* cells[] = {records[p].hardwareId, records[p].manufacturer,
-                                records[p].driverFile};
-        for (int i = 0; i < 3; ++i) {
-            LVITEMW cell = {};
-            cell.iSubItem = i + 1;
-            cell.pszText = const_cast<WCHAR*>(cells[i]);
-            SendMessageW(g_deviceList, LVM_SETITEMTEXTW, p, reinterpret_cast<LPARAM>(&cell));
-        }
-    }
+static DWORD ListRows() {
+    return static_cast<DWORD>(SendMessageW(g_deviceList, LVM_GETITEMCOUNT, 0, 0));
 }
 
-static bool WriteRecords(const WCHAR* path, const std::vector<DeviceRecord>& records) {
-    FILE* stream = _wfopen(path, L"wb");
-    if (stream == nullptr) {
-        return false;
-    }
-    WriteReportMark(stream);
-    WriteReportHeader(stream);
-    for (size_t p = 0; p < records.size(); ++p) {
-        WriteReportRecord(stream, static_cast<DWORD>(p + 1), &records[p]);
-    }
-    return fclose(stream) == 0;
-}
-
-static double FileBytes(const WCHAR* path) {
-    WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &attributes)) {
-        return 0;
-    }
-    return static_cast<double>(attributes.nFileSizeLow) +
-           static_cast<double>(attributes.nFileSizeHigh) * 4294967296.0;
-}
-
-// Where the time of a fill and of an export goes: the program's walk alone (enumeration and
-// records, nothing done with them), the list view's rows alone (from records held in memory:
-// in the shown window as the program does, in a hidden window as at start-up, and with the
-// list's redrawing switched off during the fill) and the report's writing alone.
-static void MeasureParts(HWND window, const MeasurePlan& plan, const WCHAR* path,
-                         Results* results) {
-    // The walk that gathers the records is the first timing of the walk (keeping a record
-    // costs a copy of 4 KB, nothing beside the walk itself).
-    std::vector<DeviceRecord> records;
-    records.reserve(20000);
-    std::vector<double> walks;
-    std::vector<double> hidden;
-    std::vector<double> redrawOff;
-    std::vector<double> writes;
-    for (int r = 0; r < plan.repetitions; ++r) {
-        double start = NowMs();
-        if (r == 0) {
-            WalkDevices(OpenDeviceSet(nullptr), KeepRecord, &records);
-        } else {
-            WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr);
-        }
-        walks.push_back(NowMs() - start);
-
-        ShowWindow(window, SW_HIDE);
-        start = NowMs();
-        ListRecords(records);
-        hidden.push_back(NowMs() - start);
-        ShowWindow(window, SW_SHOWNOACTIVATE);
-        UpdateWindow(window);
-
-        start = NowMs();
-        SendMessageW(g_deviceList, WM_SETREDRAW, FALSE, 0);
-        ListRecords(records);
-        SendMessageW(g_deviceList, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(g_deviceList, nullptr, TRUE);
-        UpdateWindow(window);
-        redrawOff.push_back(NowMs() - start);
-
-        start = NowMs();
-        WriteRecords(path, records);
-        writes.push_back(NowMs() - start);
-    }
-    (*results)["walk"] = Median(walks);
-    (*results)["list.hidden"] = Median(hidden);
-    (*results)["list.redrawoff"] = Median(redrawOff);
-    (*results)["writeonly"] = Median(writes);
-    if (plan.listShown) {
-        double start = NowMs();
-        ListRecords(records);
-        UpdateWindow(window);
-        (*results)["list.shown"] = NowMs() - start;
-    }
-    PumpMessages();
-}
-
-static void MeasureExports(int repetitions, const WCHAR* path, Results* results) {
-    std::vector<double> floors;
-    std::vector<double> exports;
-    DWORD count = 0;
+// The program's walk of every device against the floor: both make the same system calls, so
+// their ratio says what the program's own code adds.
+static void MeasureWalks(int repetitions, Results* results) {
+    Pairs pairs;
+    DWORD floorCount = 0;
+    DWORD walkCount = 0;
     for (int r = 0; r < repetitions; ++r) {
-        double start = NowMs();
-        RunFloor(nullptr);
-        floors.push_back(NowMs() - start);
-
-        start = NowMs();
-        if (WriteInventoryFile(path, &count) != kExportWritten) {
-            fwprintf(stderr, L"export to %ls failed\n", path);
-        }
-        exports.push_back(NowMs() - start);
+        pairs.Measure(
+            r,
+            [&] {
+                return TimeMs(
+                    [&] { walkCount = WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr); });
+            },
+            [&] { return TimeMs([&] { floorCount = RunFloor(nullptr); }); });
     }
-    (*results)["export.floor"] = Median(floors);
-    (*results)["export"] = Median(exports);
+    StorePairs("walk", pairs, results);
+    (*results)["walk.count"] = walkCount;
+    (*results)["floor.count"] = floorCount;
+}
+
+// FillDeviceList for each category, as the user goes down the selector, until its rows are
+// drawn, against the category's floor plus the window's part of the same fill: the prompt put
+// in the pane and the same rows put in the list with its redrawing off (from records in
+// memory), both drawn once at the end.
+static void MeasureFills(HWND window, const MeasurePlan& plan, const std::vector<DeviceRecord>& all,
+                         Results* results) {
+    for (int c = 0; c < kDeviceCategoryCount; ++c) {
+        const int repetitions = c == 0 ? plan.wholePairs : plan.pairs;
+        const GUID* classGuid = DeviceCategoryTable[c].classGuid;
+        std::vector<DeviceRecord> category;
+        if (classGuid != nullptr) {
+            WalkDevices(OpenDeviceSet(classGuid), KeepRecord, &category);
+        }
+        const std::vector<DeviceRecord>& records = classGuid != nullptr ? category : all;
+        DWORD listed = 0;
+        Pairs pairs;
+        std::vector<double> floors;
+        std::vector<double> rows;
+        for (int r = 0; r < repetitions; ++r) {
+            pairs.Measure(
+                r,
+                [&] {
+                    double ms = TimeMs([&] {
+                        FillDeviceList(c);
+                        UpdateWindow(window);
+                    });
+                    listed = ListRows();
+                    return ms;
+                },
+                [&] {
+                    floors.push_back(TimeMs([&] { RunFloor(classGuid); }));
+                    rows.push_back(TimeMs([&] {
+                        SetWindowTextW(g_detailsEdit, kDetailsPrompt);
+                        ListRecordsRedrawOff(window, records);
+                    }));
+                    return floors.back() + rows.back();
+                });
+            PumpMessages();
+        }
+        (*results)[Key("rows", c)] = listed;
+        (*results)[Key("expected", c)] = static_cast<double>(records.size());
+        (*results)[Key("fill", c) + ".floor"] = Median(floors);
+        (*results)[Key("fill", c) + ".rows"] = Median(rows);
+        StorePairs(Key("fill", c), pairs, results);
+    }
+}
+
+// WriteInventoryFile (the export after its dialog) against the floor of every class; and the
+// report's writing alone, from records in memory.
+static void MeasureExports(int repetitions, const WCHAR* path,
+                           const std::vector<DeviceRecord>& records, Results* results) {
+    Pairs pairs;
+    DWORD count = 0;
+    int failures = 0;
+    for (int r = 0; r < repetitions; ++r) {
+        pairs.Measure(
+            r,
+            [&] {
+                return TimeMs([&] {
+                    if (WriteInventoryFile(path, &count) != kExportWritten) {
+                        ++failures;
+                    }
+                });
+            },
+            [&] { return TimeMs([] { RunFloor(nullptr); }); });
+    }
+    StorePairs("export", pairs, results);
     (*results)["export.count"] = count;
-    (*results)["export.bytes"] = FileBytes(path);
+    (*results)["export.failures"] = failures;
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    if (GetFileAttributesExW(path, GetFileExInfoStandard, &attributes)) {
+        (*results)["export.bytes"] = static_cast<double>(attributes.nFileSizeLow) +
+                                     static_cast<double>(attributes.nFileSizeHigh) * 4294967296.0;
+    }
+
+    std::vector<double> writes;
+    for (int r = 0; r < repetitions; ++r) {
+        writes.push_back(TimeMs([&] {
+            FILE* stream = _wfopen(path, L"wb");
+            if (stream != nullptr) {
+                WriteReportMark(stream);
+                WriteReportHeader(stream);
+                for (size_t p = 0; p < records.size(); ++p) {
+                    WriteReportRecord(stream, static_cast<DWORD>(p + 1), &records[p]);
+                }
+                fclose(stream);
+            }
+        }));
+    }
+    (*results)["writeonly"] = Median(writes);
+}
+
+// Halvoran started until its window shows every device, against the floor in a fresh process
+// plus the bare window's start-up, all three in each repetition; the memory of each, and of
+// the list's rows alone in a fresh process.
+static void MeasureStartups(int repetitions, const WCHAR* program, const WCHAR* bareWindow,
+                            const std::vector<DeviceRecord>& records, Results* results) {
+    const DWORD devices = static_cast<DWORD>(records.size());
+    Pairs pairs;
+    std::vector<double> bare, fresh, barePeak, fullPeak, floorGrowth;
+    int failures = 0;
+    for (int r = 0; r < repetitions; ++r) {
+        pairs.Measure(
+            r,
+            [&] {
+                StartupFigures figures;
+                if (!MeasureStartup(program, devices, &figures)) {
+                    ++failures;
+                }
+                fullPeak.push_back(static_cast<double>(figures.memory.peakWorkingSet));
+                return figures.ms;
+            },
+            [&] {
+                ChildFigures floor;
+                if (!MeasureFreshFloor(&floor)) {
+                    ++failures;
+                }
+                StartupFigures figures;
+                if (!MeasureStartup(bareWindow, 0, &figures)) {
+                    ++failures;
+                }
+                fresh.push_back(floor.ms);
+                floorGrowth.push_back(floor.peakGrowth);
+                bare.push_back(figures.ms);
+                barePeak.push_back(static_cast<double>(figures.memory.peakWorkingSet));
+                return floor.ms + figures.ms;
+            });
+    }
+    StorePairs("startup", pairs, results);
+    (*results)["startup.bare"] = Median(bare);
+    (*results)["startup.freshfloor"] = Median(fresh);
+    (*results)["startup.failures"] = failures;
+    (*results)["mem.bare"] = Median(barePeak);
+    (*results)["mem.full"] = Median(fullPeak);
+    (*results)["mem.setupapi"] = Median(floorGrowth);
+
+    ChildFigures rows;
+    if (MeasureRowsAlone(records, &rows)) {
+        (*results)["mem.rows"] = rows.peakGrowth;
+        (*results)["rows.fresh"] = rows.ms;
+    }
 }
 
 static void ChangeCategory(HWND window, int index) {
@@ -273,12 +286,11 @@ static void ChangeCategory(HWND window, int index) {
     PumpMessages();
 }
 
-// Handles and windows before and after many category changes and exports.
+// Handles and windows before and after many category changes and exports, on the shown
+// window.
 static void MeasureSoak(HWND window, const WCHAR* path, Results* results) {
     DWORD self = GetCurrentProcessId();
     DWORD count = 0;
-    // Hidden, the list takes its rows some thirty times faster: 1,000 changes fit in minutes.
-    ShowWindow(window, SW_HIDE);
     // One round first, so that what the system sets up once per process is already there.
     for (int c = 0; c < kDeviceCategoryCount; ++c) {
         ChangeCategory(window, c);
@@ -320,18 +332,24 @@ static bool WriteResults(const WCHAR* path, const Results& results) {
 
 static int Measure(DWORD devices, const WCHAR* program, const WCHAR* bareWindow,
                    const WCHAR* resultsPath, const MeasurePlan& plan) {
-    int repetitions = plan.repetitions;
     Results results;
     results["n"] = devices;
-    results["repetitions"] = repetitions;
-    results["fillrepetitions"] = plan.fillRepetitions;
-    DWORD present = RunFloor(nullptr);
-    results["devices"] = present;
-    wprintf(L"measure: %lu devices present, %d repetitions\n", present, repetitions);
-
+    results["bits"] = static_cast<double>(8 * sizeof(void*));
+    results["pairs"] = plan.pairs;
+    results["pairs.whole"] = plan.wholePairs;
+    results["pairs.startup"] = plan.startupPairs;
+    // The process's first walk, left out of the figures, gathers every device's record.
     double start = NowMs();
-    MeasureStartups(present, repetitions, program, bareWindow, &results);
-    wprintf(L"measure: start-up done in %.1f s\n", (NowMs() - start) / 1000);
+    std::vector<DeviceRecord> all;
+    WalkDevices(OpenDeviceSet(nullptr), KeepRecord, &all);
+    const DWORD present = static_cast<DWORD>(all.size());
+    results["devices"] = present;
+    wprintf(L"measure: %lu devices present (first walk %.1f s), %d pairs a figure\n", present,
+            (NowMs() - start) / 1000, plan.pairs);
+
+    start = NowMs();
+    MeasureStartups(plan.startupPairs, program, bareWindow, all, &results);
+    wprintf(L"measure: start-up and memory done in %.1f s\n", (NowMs() - start) / 1000);
 
     WCHAR exportPath[MAX_PATH];
     DWORD length = GetTempPathW(ARRAYSIZE(exportPath), exportPath);
@@ -341,9 +359,7 @@ static int Measure(DWORD devices, const WCHAR* program, const WCHAR* bareWindow,
     wcscat(exportPath, L"halvoran-bench-export.txt");
 
     RegisterMainWindowClass(GetModuleHandleW(nullptr));
-    start = NowMs();
     HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
-    results["create"] = NowMs() - start;
     if (window == nullptr) {
         fwprintf(stderr, L"cannot create the main window\n");
         return 1;
@@ -352,11 +368,13 @@ static int Measure(DWORD devices, const WCHAR* program, const WCHAR* bareWindow,
     PumpMessages();
 
     start = NowMs();
-    MeasureFills(plan, &results);
-    wprintf(L"measure: fills done in %.1f s\n", (NowMs() - start) / 1000);
+    if (plan.walkPairs > 0) {
+        MeasureWalks(plan.walkPairs, &results);
+    }
+    MeasureFills(window, plan, all, &results);
+    wprintf(L"measure: walks and fills done in %.1f s\n", (NowMs() - start) / 1000);
     start = NowMs();
-    MeasureParts(window, plan, exportPath, &results);
-    MeasureExports(repetitions, exportPath, &results);
+    MeasureExports(plan.wholePairs, exportPath, all, &results);
     wprintf(L"measure: exports done in %.1f s\n", (NowMs() - start) / 1000);
     if (plan.soak) {
         MeasureSoak(window, exportPath, &results);
@@ -391,15 +409,31 @@ static bool Has(const Results& results, const std::string& key) {
     return results.find(key) != results.end();
 }
 
-static double Ratio(double value, double floor) {
-    return floor > 0 ? value / floor : 0;
+static bool ReadAll(int count, WCHAR** paths, std::vector<Results>* sizes) {
+    for (int i = 0; i < count; ++i) {
+        sizes->emplace_back();
+        if (!ReadResults(paths[i], &sizes->back())) {
+            fwprintf(stderr, L"cannot read %ls\n", paths[i]);
+            return false;
+        }
+    }
+    return true;
+}
+
+// "1234.5 1.02x (0.98-1.10)": the median time, the median ratio of its pairs and their spread.
+static std::wstring PairCell(const Results& r, const std::string& key) {
+    if (!Has(r, key + ".ms")) {
+        return L"-";
+    }
+    return Format(L"%.1f %.2fx (%.2f-%.2f)", Get(r, key + ".ms"), Get(r, key + ".ratio"),
+                  Get(r, key + ".lo"), Get(r, key + ".hi"));
 }
 
 // One row of the table: a label, then one cell per size.
 static void PrintRow(const wchar_t* label, const std::vector<std::wstring>& cells) {
-    wprintf(L"%-44ls", label);
+    wprintf(L"%-46ls", label);
     for (const std::wstring& cell : cells) {
-        wprintf(L" %20ls", cell.c_str());
+        wprintf(L" %27ls", cell.c_str());
     }
     wprintf(L"\n");
 }
@@ -407,116 +441,91 @@ static void PrintRow(const wchar_t* label, const std::vector<std::wstring>& cell
 static const double kMegabyte = 1024.0 * 1024.0;
 
 static int PrintTable(int count, WCHAR** paths) {
-    std::vector<Results> sizes(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        if (!ReadResults(paths[i], &sizes[i])) {
-            fwprintf(stderr, L"cannot read %ls\n", paths[i]);
-            return 1;
-        }
+    std::vector<Results> sizes;
+    if (!ReadAll(count, paths, &sizes)) {
+        return 1;
     }
-    std::vector<std::wstring> cells;
-    for (const Results& r : sizes) {
-        cells.push_back(Format(L"N=%.0f", Get(r, "n")));
-    }
-    PrintRow(L"", cells);
-    auto row = [&](const wchar_t* label, auto cell) {
-        cells.clear();
+    auto row = [&](const wchar_t* label, const std::function<std::wstring(const Results&)>& cell) {
+        std::vector<std::wstring> cells;
         for (const Results& r : sizes) {
             cells.push_back(cell(r));
         }
         PrintRow(label, cells);
     };
+    auto number = [](const char* key, const wchar_t* format) {
+        return [key, format](const Results& r) { return Format(format, Get(r, key)); };
+    };
+    auto megabytes = [](const char* key) {
+        return [key](const Results& r) { return Format(L"%.1f", Get(r, key) / kMegabyte); };
+    };
+    row(L"", number("n", L"N=%.0f"));
+    row(L"Build measured", [](const Results& r) {
+        return std::wstring(Get(r, "bits") == 32 ? L"i686 (32-bit)" : L"x86_64 (64-bit)");
+    });
     row(L"Devices created / present",
         [](const Results& r) { return Format(L"%.0f / %.0f", Get(r, "n"), Get(r, "devices")); });
-    row(L"Repetitions, fills (median shown)", [](const Results& r) {
-        return Format(L"%.0f, %.0f", Get(r, "repetitions"), Get(r, "fillrepetitions"));
+    row(L"Pairs: categories / every device / start-up", [](const Results& r) {
+        return Format(L"%.0f / %.0f / %.0f", Get(r, "pairs"), Get(r, "pairs.whole"),
+                      Get(r, "pairs.startup"));
     });
-    row(L"Floor, all classes (ms)",
-        [](const Results& r) { return Format(L"%.1f", Get(r, "export.floor")); });
+    row(L"Floor, all classes (ms)", number("export.base", L"%.1f"));
+    row(L"Walk alone, all (ms, x floor)", [](const Results& r) { return PairCell(r, "walk"); });
+    row(L"  devices seen by the floor / the walk", [](const Results& r) {
+        return Has(r, "walk.count")
+                   ? Format(L"%.0f / %.0f", Get(r, "floor.count"), Get(r, "walk.count"))
+                   : std::wstring(L"-");
+    });
     static const wchar_t* kFillLabels[kDeviceCategoryCount] = {
-        L"Fill 0 all (ms, x floor)",       L"Fill 1 net (ms, x floor)",
-        L"Fill 2 diskdrive (ms, x floor)", L"Fill 3 hdc (ms, x floor)",
-        L"Fill 4 display (ms, x floor)",   L"Fill 5 usb (ms, x floor)",
-        L"Fill 6 media (ms, x floor)"};
+        L"Fill 0 all (ms, x floor + list)",       L"Fill 1 net (ms, x floor + list)",
+        L"Fill 2 diskdrive (ms, x floor + list)", L"Fill 3 hdc (ms, x floor + list)",
+        L"Fill 4 display (ms, x floor + list)",   L"Fill 5 usb (ms, x floor + list)",
+        L"Fill 6 media (ms, x floor + list)"};
     for (int c = 0; c < kDeviceCategoryCount; ++c) {
-        row(kFillLabels[c], [c](const Results& r) {
-            if (!Has(r, Key("fill", c))) {
-                return std::wstring(L"-");
-            }
-            double fill = Get(r, Key("fill", c));
-            return Format(L"%.1f %.2fx", fill, Ratio(fill, Get(r, Key("floor", c))));
-        });
+        row(kFillLabels[c], [c](const Results& r) { return PairCell(r, Key("fill", c)); });
     }
+    row(L"  fill 0: floor / list and pane alone (ms)", [](const Results& r) {
+        return Format(L"%.1f / %.1f", Get(r, "fill.0.floor"), Get(r, "fill.0.rows"));
+    });
     row(L"  rows listed, categories 0..6", [](const Results& r) {
         std::wstring text;
         for (int c = 0; c < kDeviceCategoryCount; ++c) {
-            if (c > 0) {
-                text += L"/";
-            }
-            text += Has(r, Key("rows", c)) ? Format(L"%.0f", Get(r, Key("rows", c))) : L"-";
+            text += Format(c == 0 ? L"%.0f" : L"/%.0f", Get(r, Key("rows", c)));
         }
         return text;
     });
-    row(L"  program's walk alone, all (ms)", [](const Results& r) {
-        return Format(L"%.1f %.2fx", Get(r, "walk"), Ratio(Get(r, "walk"), Get(r, "export.floor")));
-    });
-    row(L"  list rows alone, shown window (ms)", [](const Results& r) {
-        return Has(r, "list.shown") ? Format(L"%.1f", Get(r, "list.shown")) : std::wstring(L"-");
-    });
-    row(L"  list rows alone, hidden window (ms)",
-        [](const Results& r) { return Format(L"%.1f", Get(r, "list.hidden")); });
-    row(L"  list rows alone, redraw off (ms)",
-        [](const Results& r) { return Format(L"%.1f", Get(r, "list.redrawoff")); });
-    row(L"Export (ms, x floor)", [](const Results& r) {
-        return Format(L"%.1f %.2fx", Get(r, "export"),
-                      Ratio(Get(r, "export"), Get(r, "export.floor")));
-    });
-    row(L"  report writing alone (ms)",
-        [](const Results& r) { return Format(L"%.1f", Get(r, "writeonly")); });
+    row(L"Export (ms, x floor)", [](const Results& r) { return PairCell(r, "export"); });
+    row(L"  report writing alone (ms)", number("writeonly", L"%.1f"));
     row(L"  file size (KB, records)", [](const Results& r) {
         return Format(L"%.0f KB %.0f", Get(r, "export.bytes") / 1024, Get(r, "export.count"));
     });
-    row(L"Start-up, bare window (ms)",
-        [](const Results& r) { return Format(L"%.0f", Get(r, "startup.bare")); });
-    row(L"Start-up, Halvoran (ms)",
-        [](const Results& r) { return Format(L"%.0f", Get(r, "startup.full")); });
-    row(L"  x (floor + bare start-up)", [](const Results& r) {
-        double base = Get(r, "export.floor") + Get(r, "startup.bare");
-        return Format(L"%.2fx", Ratio(Get(r, "startup.full"), base));
-    });
-    row(L"  floor in a fresh process (ms)",
-        [](const Results& r) { return Format(L"%.0f", Get(r, "floor.fresh")); });
-    row(L"  x (fresh floor + bare start-up)", [](const Results& r) {
-        double base = Get(r, "floor.fresh") + Get(r, "startup.bare");
-        return Format(L"%.2fx", Ratio(Get(r, "startup.full"), base));
+    row(L"Start-up (ms, x fresh floor + bare)",
+        [](const Results& r) { return PairCell(r, "startup"); });
+    row(L"  fresh floor / bare window (ms)", [](const Results& r) {
+        return Format(L"%.0f / %.0f", Get(r, "startup.freshfloor"), Get(r, "startup.bare"));
     });
     row(L"Peak working set, bare / filled (MB)", [](const Results& r) {
-        return Format(L"%.1f / %.1f", Get(r, "ws.bare.peak") / kMegabyte,
-                      Get(r, "ws.full.peak") / kMegabyte);
+        return Format(L"%.1f / %.1f", Get(r, "mem.bare") / kMegabyte,
+                      Get(r, "mem.full") / kMegabyte);
     });
-    row(L"  growth (MB, KB per device)", [](const Results& r) {
-        double growth = Get(r, "ws.full.peak") - Get(r, "ws.bare.peak");
-        double devices = Get(r, "devices");
-        return Format(L"%.1f %.2f", growth / kMegabyte, devices > 0 ? growth / 1024 / devices : 0);
+    row(L"  growth (MB)", [](const Results& r) {
+        return Format(L"%.1f", (Get(r, "mem.full") - Get(r, "mem.bare")) / kMegabyte);
     });
-    row(L"  growth of the floor alone, fresh (MB)",
-        [](const Results& r) { return Format(L"%.1f", Get(r, "floor.fresh.growth") / kMegabyte); });
-    row(L"Working set when idle, bare / filled (MB)", [](const Results& r) {
-        return Format(L"%.1f / %.1f", Get(r, "ws.bare.now") / kMegabyte,
-                      Get(r, "ws.full.now") / kMegabyte);
+    row(L"  SetupAPI: the floor alone, fresh (MB)", megabytes("mem.setupapi"));
+    row(L"  list view: the rows alone, fresh (MB)", megabytes("mem.rows"));
+    row(L"  the rest: the program's own (MB)", [](const Results& r) {
+        double rest =
+            Get(r, "mem.full") - Get(r, "mem.bare") - Get(r, "mem.setupapi") - Get(r, "mem.rows");
+        return Format(L"%.1f", rest / kMegabyte);
     });
-    row(L"Soak: handles before -> after", [](const Results& r) {
-        if (Get(r, "soak.changes") == 0) {
-            return std::wstring(L"-");
-        }
-        return Format(L"%.0f -> %.0f", Get(r, "soak.handles.before"), Get(r, "soak.handles.after"));
-    });
-    row(L"Soak: windows before -> after", [](const Results& r) {
-        if (Get(r, "soak.changes") == 0) {
-            return std::wstring(L"-");
-        }
-        return Format(L"%.0f -> %.0f", Get(r, "soak.windows.before"), Get(r, "soak.windows.after"));
-    });
+    auto soak = [](const char* before, const char* after) {
+        return [before, after](const Results& r) {
+            return Get(r, "soak.changes") == 0
+                       ? std::wstring(L"-")
+                       : Format(L"%.0f -> %.0f", Get(r, before), Get(r, after));
+        };
+    };
+    row(L"Soak: handles before -> after", soak("soak.handles.before", "soak.handles.after"));
+    row(L"Soak: windows before -> after", soak("soak.windows.before", "soak.windows.after"));
     row(L"Soak: changes / exports / failures (s)", [](const Results& r) {
         if (Get(r, "soak.changes") == 0) {
             return std::wstring(L"-");
@@ -524,6 +533,20 @@ static int PrintTable(int count, WCHAR** paths) {
         return Format(L"%.0f/%.0f/%.0f %.0fs", Get(r, "soak.changes"), Get(r, "soak.exports"),
                       Get(r, "soak.failures"), Get(r, "soak.seconds"));
     });
+    return 0;
+}
+
+// The chart's data: devices present, then the medians of the floor, the fill of every device,
+// the export and the start-up, in ms.
+static int PrintChartData(int count, WCHAR** paths) {
+    std::vector<Results> sizes;
+    if (!ReadAll(count, paths, &sizes)) {
+        return 1;
+    }
+    for (const Results& r : sizes) {
+        wprintf(L"%.0f %.1f %.1f %.1f %.1f\n", Get(r, "devices"), Get(r, "export.base"),
+                Get(r, "fill.0.ms"), Get(r, "export.ms"), Get(r, "startup.ms"));
+    }
     return 0;
 }
 
@@ -536,6 +559,9 @@ int wmain(int argc, WCHAR** argv) {
     if (argc == 3 && wcscmp(argv[1], L"floor") == 0) {
         return RunFreshFloor(argv[2]) ? 0 : 1;
     }
+    if (argc == 4 && wcscmp(argv[1], L"rows") == 0) {
+        return RunRowsAlone(argv[2], argv[3]) ? 0 : 1;
+    }
     if (argc >= 6 && wcscmp(argv[1], L"measure") == 0) {
         DWORD devices = wcstoul(argv[2], nullptr, 10);
         bool full = false;
@@ -544,22 +570,25 @@ int wmain(int argc, WCHAR** argv) {
             plan.soak = plan.soak || wcscmp(argv[i], L"soak") == 0;
             full = full || wcscmp(argv[i], L"full") == 0;
         }
-        // Fewer repetitions where each one takes seconds.
-        plan.repetitions = devices <= 500 ? 5 : devices <= 5000 ? 3 : 1;
-        plan.fillRepetitions = devices <= 500 ? 5 : 1;
-        bool large = devices > 5000 && !full;
-        for (int c = 0; c < kDeviceCategoryCount; ++c) {
-            plan.fillCategory[c] = !large || c == 3 || c == 4;
-        }
-        plan.listShown = devices <= 500 || full;
+        // Fewer pairs where each walk takes seconds; at the largest size a walk of every
+        // device takes about 25 s, so the default run makes one pair of those (full: three).
+        const bool large = devices > 5000;
+        plan.pairs = devices <= 500 ? 15 : large ? 3 : 5;
+        plan.wholePairs = large && !full ? 1 : plan.pairs;
+        plan.walkPairs = large && !full ? 0 : plan.pairs;
+        plan.startupPairs = large && !full ? 1 : large ? 3 : devices <= 500 ? 7 : 5;
         return Measure(devices, argv[3], argv[4], argv[5], plan);
     }
     if (argc >= 3 && wcscmp(argv[1], L"table") == 0) {
         return PrintTable(argc - 2, argv + 2);
     }
+    if (argc >= 3 && wcscmp(argv[1], L"chart") == 0) {
+        return PrintChartData(argc - 2, argv + 2);
+    }
     fwprintf(stderr, L"usage: halvoran_bench populate N\n"
-                     L"       halvoran_bench measure N PROGRAM BARE_WINDOW RESULTS [soak] [full]\n"
+                     L"       halvoran_bench measure N PROGRAM BARE_WINDOW RESULTS [soak]"
+                     L" [full]\n"
                      L"       halvoran_bench table RESULTS...\n"
-                     L"       halvoran_bench floor FILE\n");
+                     L"       halvoran_bench chart RESULTS...\n");
     return 2;
 }

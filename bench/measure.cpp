@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "inventory/device_enum.h"
 #include "ui/main_window.h"
 
 DWORD RunFloor(const GUID* classGuid) {
@@ -128,13 +129,22 @@ bool MeasureStartup(const WCHAR* program, DWORD expectedRows, StartupFigures* fi
     return listed;
 }
 
-static bool FreshFloorPath(WCHAR* path, DWORD capacity) {
+static bool TempFilePath(const WCHAR* name, WCHAR* path, DWORD capacity) {
     DWORD length = GetTempPathW(capacity, path);
-    if (length == 0 || length + 32 > capacity) {
+    if (length == 0 || length + wcslen(name) + 1 > capacity) {
         return false;
     }
-    wcscat(path, L"halvoran-bench-floor.txt");
+    wcscat(path, name);
     return true;
+}
+
+static bool WriteFigures(const WCHAR* resultsPath, double first, double second) {
+    FILE* file = _wfopen(resultsPath, L"w");
+    if (file == nullptr) {
+        return false;
+    }
+    fprintf(file, "%.3f %.0f\n", first, second);
+    return fclose(file) == 0;
 }
 
 bool RunFreshFloor(const WCHAR* resultsPath) {
@@ -145,26 +155,63 @@ bool RunFreshFloor(const WCHAR* resultsPath) {
     double ms = NowMs() - start;
     MemoryFigures after;
     ReadMemoryFigures(GetCurrentProcess(), &after);
-    FILE* file = _wfopen(resultsPath, L"w");
-    if (file == nullptr) {
-        return false;
-    }
-    fprintf(file, "%.3f %.0f\n", ms,
-            static_cast<double>(after.peakWorkingSet) - static_cast<double>(before.workingSet));
-    return fclose(file) == 0;
+    return WriteFigures(resultsPath, ms,
+                        static_cast<double>(after.peakWorkingSet) -
+                            static_cast<double>(before.workingSet));
 }
 
-bool MeasureFreshFloor(FreshFloorFigures* figures) {
+static HDEVINFO WINAPI RefuseDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
+    return INVALID_HANDLE_VALUE;
+}
+
+bool RunRowsAlone(const WCHAR* recordsPath, const WCHAR* resultsPath) {
+    std::vector<DeviceRecord> records;
+    if (!ReadRecords(recordsPath, &records)) {
+        return false;
+    }
+    // The main window with its list empty, as the bare window opens.
+    g_deviceSetApi.getClassDevs = RefuseDeviceSet;
+    RegisterMainWindowClass(GetModuleHandleW(nullptr));
+    HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
+    if (window == nullptr) {
+        return false;
+    }
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    PumpMessages();
+    MemoryFigures before;
+    ReadMemoryFigures(GetCurrentProcess(), &before);
+    double start = NowMs();
+    ListRecordsRedrawOff(window, records);
+    double ms = NowMs() - start;
+    PumpMessages();
+    MemoryFigures after;
+    ReadMemoryFigures(GetCurrentProcess(), &after);
+    DestroyWindow(window);
+    // Nothing is freed while the rows go in: what the working set gained is the list's.
+    return WriteFigures(resultsPath, ms,
+                        static_cast<double>(after.workingSet) -
+                            static_cast<double>(before.workingSet));
+}
+
+// Runs this program again as "halvoran_bench <command> [argument] FILE" and reads back the two
+// figures it wrote to FILE.
+static bool RunChild(const WCHAR* command, const WCHAR* argument, ChildFigures* figures) {
     figures->ms = 0;
     figures->peakGrowth = 0;
     WCHAR self[MAX_PATH];
     WCHAR resultsPath[MAX_PATH];
     if (GetModuleFileNameW(nullptr, self, ARRAYSIZE(self)) == 0 ||
-        !FreshFloorPath(resultsPath, ARRAYSIZE(resultsPath))) {
+        !TempFilePath(L"halvoran-bench-child.txt", resultsPath, ARRAYSIZE(resultsPath))) {
         return false;
     }
-    WCHAR commandLine[2 * MAX_PATH + 16];
-    swprintf(commandLine, ARRAYSIZE(commandLine), L"\"%ls\" floor \"%ls\"", self, resultsPath);
+    WCHAR commandLine[3 * MAX_PATH + 32];
+    if (argument != nullptr) {
+        swprintf(commandLine, ARRAYSIZE(commandLine), L"\"%ls\" %ls \"%ls\" \"%ls\"", self, command,
+                 argument, resultsPath);
+    } else {
+        swprintf(commandLine, ARRAYSIZE(commandLine), L"\"%ls\" %ls \"%ls\"", self, command,
+                 resultsPath);
+    }
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
@@ -184,6 +231,76 @@ bool MeasureFreshFloor(FreshFloorFigures* figures) {
     fclose(file);
     DeleteFileW(resultsPath);
     return read;
+}
+
+bool MeasureFreshFloor(ChildFigures* figures) {
+    return RunChild(L"floor", nullptr, figures);
+}
+
+bool MeasureRowsAlone(const std::vector<DeviceRecord>& records, ChildFigures* figures) {
+    WCHAR recordsPath[MAX_PATH];
+    if (!TempFilePath(L"halvoran-bench-records.bin", recordsPath, ARRAYSIZE(recordsPath)) ||
+        !WriteRecords(recordsPath, records)) {
+        return false;
+    }
+    bool measured = RunChild(L"rows", recordsPath, figures);
+    DeleteFileW(recordsPath);
+    return measured;
+}
+
+bool WriteRecords(const WCHAR* path, const std::vector<DeviceRecord>& records) {
+    FILE* file = _wfopen(path, L"wb");
+    if (file == nullptr) {
+        return false;
+    }
+    bool written = records.empty() || fwrite(records.data(), sizeof(DeviceRecord), records.size(),
+                                             file) == records.size();
+    return fclose(file) == 0 && written;
+}
+
+bool ReadRecords(const WCHAR* path, std::vector<DeviceRecord>* records) {
+    FILE* file = _wfopen(path, L"rb");
+    if (file == nullptr) {
+        return false;
+    }
+    // Room for them all at once, so that no earlier copy raises the peak.
+    fseek(file, 0, SEEK_END);
+    records->reserve(static_cast<size_t>(ftell(file)) / sizeof(DeviceRecord));
+    fseek(file, 0, SEEK_SET);
+    DeviceRecord record;
+    while (fread(&record, sizeof(record), 1, file) == 1) {
+        records->push_back(record);
+    }
+    fclose(file);
+    return true;
+}
+
+void ListRecords(const std::vector<DeviceRecord>& records) {
+    SendMessageW(g_deviceList, LVM_DELETEALLITEMS, 0, 0);
+    for (size_t p = 0; p < records.size(); ++p) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(p);
+        item.pszText = const_cast<WCHAR*>(records[p].name);
+        SendMessageW(g_deviceList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        const WCHAR* cells[] = {records[p].hardwareId, records[p].manufacturer,
+                                records[p].driverFile};
+        for (int i = 0; i < 3; ++i) {
+            LVITEMW cell = {};
+            cell.iSubItem = i + 1;
+            cell.pszText = const_cast<WCHAR*>(cells[i]);
+            SendMessageW(g_deviceList, LVM_SETITEMTEXTW, p, reinterpret_cast<LPARAM>(&cell));
+        }
+    }
+}
+
+void ListRecordsRedrawOff(HWND window, const std::vector<DeviceRecord>& records) {
+    SendMessageW(g_deviceList, WM_SETREDRAW, FALSE, 0);
+    ListRecords(records);
+    SendMessageW(g_deviceList, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(g_deviceList, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    UpdateWindow(window);
 }
 
 void PumpMessages() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/process_stats.h"
+#include "inventory/device_types.h"
 
 // The floor: the SetupAPI and registry calls the program makes for every device of the set
 // (set, enumeration, name, hardware IDs, manufacturer, service and its ImagePath), with no
@@ -21,17 +22,31 @@ struct StartupFigures {
 };
 bool MeasureStartup(const WCHAR* program, DWORD expectedRows, StartupFigures* figures);
 
-// The floor of every class once in a fresh process: this program run as
-// "halvoran_bench floor FILE", which writes to FILE the floor's time and how much its peak
-// working set grew. Returns false when that process could not run.
-struct FreshFloorFigures {
+// What a child run of this program measured: a time and how much its peak working set grew.
+struct ChildFigures {
     double ms;
     double peakGrowth; // bytes
 };
-bool MeasureFreshFloor(FreshFloorFigures* figures);
 
-// The child's side of MeasureFreshFloor.
+// The floor of every class once in a fresh process ("halvoran_bench floor FILE").
+bool MeasureFreshFloor(ChildFigures* figures);
 bool RunFreshFloor(const WCHAR* resultsPath);
+
+// The list view's rows alone, in a fresh process holding the main window with an empty list
+// and the records in memory ("halvoran_bench rows RECORDS FILE"): the time and the memory that
+// listing them, redrawing off, takes.
+bool MeasureRowsAlone(const std::vector<DeviceRecord>& records, ChildFigures* figures);
+bool RunRowsAlone(const WCHAR* recordsPath, const WCHAR* resultsPath);
+
+bool WriteRecords(const WCHAR* path, const std::vector<DeviceRecord>& records);
+bool ReadRecords(const WCHAR* path, std::vector<DeviceRecord>* records);
+
+// The messages FillDeviceList sends the list for these records: emptied, then one insertion
+// and three cell texts a row.
+void ListRecords(const std::vector<DeviceRecord>& records);
+
+// The same with the list's redrawing off, as FillDeviceList does, then the list drawn.
+void ListRecordsRedrawOff(HWND window, const std::vector<DeviceRecord>& records);
 
 // Dispatches every pending message of this thread (paints after a fill).
 void PumpMessages();

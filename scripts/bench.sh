@@ -2,20 +2,23 @@
 # Benchmark of Halvoran at realistic scale, under Wine, in private prefixes (never ~/.wine).
 #
 #   scripts/bench.sh [--full] [N...]            measure with N devices (default: 200 2000 10000);
-#                                               --full also fills every category at 10000
+#                                               --full makes three pairs, not one, of the
+#                                               figures that walk every device at 10000
 #   scripts/bench.sh --populate-only N PREFIX   make PREFIX (a Wine prefix folder) hold N
 #                                               realistic devices, e.g. for a screenshot
 #
 # Builds the tree build/bench-<arch> for the architecture Wine runs here, keeps one prefix per
 # size under it (populated once, reused while bench/populate.cpp is unchanged), measures each
-# size with build/bench-<arch>/bench/halvoran_bench.exe and prints one table.
+# size with build/bench-<arch>/bench/halvoran_bench.exe, prints one table and draws the chart
+# build/bench-<arch>/bench-chart.png (docs/benchmark.png is a copy of one).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 arch=$("$root/scripts/arch.sh")
 build="$root/build/bench-$arch"
 started=$(date +%s)
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" gnuplot-nox
+mkdir -p "$root/build"
 echo "bench: building $build"
 "$root/scripts/build.sh" "$arch" "$build" >"$build.build.log" 2>&1 ||
     { tail -30 "$build.build.log"; exit 1; }
@@ -138,6 +141,11 @@ WINEPREFIX="$build/bench-prefix-$(echo $sizes | cut -d' ' -f1)"
 export WINEPREFIX
 # shellcheck disable=SC2086
 run_wine "$bench_exe" table $results | tee "$build/bench-table.txt"
+# shellcheck disable=SC2086
+run_wine "$bench_exe" chart $results | tr -d '\r' >"$build/bench-chart.dat"
 wineserver -w
+gnuplot -e "data='$build/bench-chart.dat'; output='$build/bench-chart.png'; build='$arch'" \
+    "$root/scripts/bench-chart.gp"
 echo
-echo "bench: whole run $(($(date +%s) - started)) s (table in $build/bench-table.txt)"
+echo "bench: whole run $(($(date +%s) - started)) s (table in $build/bench-table.txt," \
+    "chart in $build/bench-chart.png)"

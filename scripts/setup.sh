@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs, from Debian's packages, what building and testing Halvoran needs and is missing.
 # Idempotent: a second run installs nothing. Needs root (or sudo) only when something is missing.
+#   scripts/setup.sh [PACKAGE...]   also the packages named (the benchmark's chart, for example)
 set -eu
 
 packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64
-wine32:i386 xvfb x11-apps imagemagick googletest pci.ids usb.ids procps util-linux file"
+wine32:i386 xvfb x11-apps imagemagick googletest pci.ids usb.ids procps util-linux file $*"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
