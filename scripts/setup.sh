@@ -7,6 +7,8 @@ packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-
 wine32:i386 xvfb x11-apps imagemagick googletest pci.ids usb.ids procps util-linux file"
 # The release (scripts/release.sh): its version from git, its zip.
 packages="$packages git zip"
+# Its checks: two builds at different times, the zip's members.
+packages="$packages faketime unzip"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
