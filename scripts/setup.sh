@@ -9,6 +9,9 @@ wine32:i386 xvfb x11-apps imagemagick googletest pci.ids usb.ids procps util-lin
 packages="$packages git zip"
 # Its checks: two builds at different times, the zip's members.
 packages="$packages faketime unzip"
+# The program compiled as by Visual Studio: clang-cl, lld-link and llvm-rc, Wine's headers and
+# import libraries.
+packages="$packages clang-tools-14 lld-14 llvm-14 libwine-dev"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
