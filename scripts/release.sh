@@ -43,7 +43,8 @@ cp "$dist/Halvoran.exe" "$stage/$name/Halvoran.exe"
 } >"$stage/$name/LISEZMOI.txt"
 chmod 0755 "$stage/$name"
 chmod 0644 "$stage/$name/Halvoran.exe" "$stage/$name/LISEZMOI.txt"
-touch -d "@$SOURCE_DATE_EPOCH" "$stage/$name" "$stage/$name/Halvoran.exe" "$stage/$name/LISEZMOI.txt"
+touch -d "@$SOURCE_DATE_EPOCH" "$stage/$name" "$stage/$name/Halvoran.exe" \
+    "$stage/$name/LISEZMOI.txt"
 (cd "$stage" && find "$name" | sort | zip -X -q -@ "$dist/$name.zip")
 
 (cd "$dist" && sha256sum Halvoran.exe "$name.zip" >SHA256SUMS)
@@ -59,7 +60,8 @@ packages=$(for f in $tools; do dpkg -S "$(readlink -f "$f")" | cut -d: -f1; done
     echo "Halvoran $version, built for 32-bit Windows (i686)"
     echo "commit: $commit"
     echo "version: $version"
-    echo "SOURCE_DATE_EPOCH: $SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%dT%H:%M:%SZ))"
+    date=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%dT%H:%M:%SZ)
+    echo "SOURCE_DATE_EPOCH: $SOURCE_DATE_EPOCH ($date, the last commit's time)"
     echo "Debian $(cat /etc/debian_version), packages:"
     # shellcheck disable=SC2086
     dpkg-query -W -f='  ${Package} ${Version}\n' $packages
