@@ -11,7 +11,7 @@ packages="$packages git zip"
 packages="$packages faketime unzip"
 # The program compiled as by Visual Studio: clang-cl, lld-link and llvm-rc, Wine's headers and
 # import libraries.
-packages="$packages clang-tools-14 lld-14 llvm-14 libwine-dev"
+packages="$packages clang-tools-14 lld-14 llvm-14 libwine-dev libwine-dev:i386"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
