@@ -29,10 +29,11 @@ a="$work/a/dist"
 b="$work/second-copy/dist"
 status=0
 if [ "$(ls "$a")" != "$(ls "$b")" ]; then
-    echo "release-check: the two releases hold different files:" $(ls "$a") / $(ls "$b")
+    echo "release-check: the two releases hold different files: $(ls "$a") / $(ls "$b")"
     exit 1
 fi
-for f in $(ls "$a"); do
+for path in "$a"/*; do
+    f=${path##*/}
     if cmp -s "$a/$f" "$b/$f"; then
         echo "release-check: $f identical, sha256 $(sha256sum "$a/$f" | cut -d' ' -f1)"
     else
@@ -55,11 +56,15 @@ if [ "$members" != "$folder/ $folder/Halvoran.exe $folder/LISEZMOI.txt " ]; then
     status=1
 fi
 unzip -p "$a/$folder.zip" "$folder/Halvoran.exe" | cmp - "$a/Halvoran.exe" || status=1
-unzip -p "$a/$folder.zip" "$folder/LISEZMOI.txt" | head -c 3 | od -An -tx1 | grep -q "ef bb bf" ||
-    { echo "release-check: LISEZMOI.txt has no UTF-8 byte order mark"; status=1; }
 unzip -p "$a/$folder.zip" "$folder/LISEZMOI.txt" >"$work/LISEZMOI.txt"
-grep -q "$(sha256sum "$a/Halvoran.exe" | cut -d' ' -f1)" "$work/LISEZMOI.txt" &&
-    ! grep -q '@[A-Z0-9]*@' "$work/LISEZMOI.txt" ||
-    { echo "release-check: LISEZMOI.txt lacks the program's SHA-256"; status=1; }
+if [ "$(head -c 3 "$work/LISEZMOI.txt" | od -An -tx1)" != " ef bb bf" ]; then
+    echo "release-check: LISEZMOI.txt has no UTF-8 byte order mark"
+    status=1
+fi
+if ! grep -q "$(sha256sum "$a/Halvoran.exe" | cut -d' ' -f1)" "$work/LISEZMOI.txt" ||
+    grep -q '@[A-Z0-9]*@' "$work/LISEZMOI.txt"; then
+    echo "release-check: LISEZMOI.txt lacks the program's SHA-256 or keeps a placeholder"
+    status=1
+fi
 (cd "$a" && sha256sum -c --quiet SHA256SUMS) || status=1
 exit $status
