@@ -14,6 +14,14 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
     add_test(NAME release_resources_hold_only_the_icon
              COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${HALVORAN_OBJDUMP} -DFILES=${release_exe}
                      -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/check-resources.cmake)
+    # ... and is the program the tests check, only stripped.
+    find_program(HALVORAN_OBJCOPY NAMES ${TOOLCHAIN_PREFIX}-objcopy objcopy)
+    add_test(NAME release_is_the_tested_program
+             COMMAND ${CMAKE_COMMAND} -DOBJCOPY=${HALVORAN_OBJCOPY}
+                     -DTESTED=$<TARGET_FILE:Halvoran> -DRELEASED=${release_exe}
+                     -DWORK=${release_work}/sections
+                     -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/check-same-code.cmake)
     set_tests_properties(release_imports_system_dlls_only release_resources_hold_only_the_icon
+                         release_is_the_tested_program
                          PROPERTIES LABELS host FIXTURES_REQUIRED release)
 endif()
