@@ -30,8 +30,8 @@ done
 
 if [ -n "$missing" ]; then
     echo "setup: installing$missing"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq $missing
 elif [ "${need_update:-0}" = 1 ]; then
-    $sudo apt-get update -qq
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
 fi
