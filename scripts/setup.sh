@@ -5,7 +5,16 @@
 set -eu
 
 packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64
-wine32:i386 xvfb x11-apps imagemagick googletest pci.ids usb.ids procps util-linux file $*"
+wine32:i386 xvfb x11-apps imagemagick googletest pci.ids usb.ids procps util-linux file"
+# The release (scripts/release.sh): its version from git, its zip.
+packages="$packages git zip"
+# Its checks: two builds at different times, the zip's members.
+packages="$packages faketime unzip"
+# The program compiled as by Visual Studio: clang-cl, lld-link and llvm-rc, Wine's headers and
+# import libraries.
+packages="$packages clang-tools-14 lld-14 llvm-14 libwine-dev libwine-dev:i386"
+# Whatever the caller names besides (the benchmark's chart).
+packages="$packages $*"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -24,8 +33,8 @@ done
 
 if [ -n "$missing" ]; then
     echo "setup: installing$missing"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq $missing
 elif [ "${need_update:-0}" = 1 ]; then
-    $sudo apt-get update -qq
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
 fi
