@@ -6,6 +6,7 @@
 //   halvoran_bench table RESULTS...
 //   halvoran_bench chart RESULTS...   (one line a size: devices, then medians in ms)
 //   halvoran_bench floor FILE         (run by measure: the floor in a fresh process)
+//   halvoran_bench walk RECORDS FILE  (run by measure: the program's walk, fresh process)
 //   halvoran_bench rows RECORDS FILE  (run by measure: the list's rows alone, fresh process)
 //
 // Every time is measured in pairs with what it is compared with, both inside one repetition,
@@ -39,7 +40,7 @@ typedef std::map<std::string, double> Results;
 
 // What one measure run does.
 struct MeasurePlan {
-    int pairs;        // of every figure but those below
+    int pairs;        // of each category's fill
     int wholePairs;   // of the fill of every device and the export: two whole walks a pair
     int walkPairs;    // of the walk alone against the floor (none: not measured)
     int startupPairs; // three processes a pair, two of them walking every device
@@ -230,10 +231,9 @@ static void MeasureExports(int repetitions, const WCHAR* path,
 
 // Halvoran started until its window shows every device, against the floor in a fresh process
 // plus the bare window's start-up, all three in each repetition; the memory of each, and of
-// the list's rows alone in a fresh process.
+// the list's rows alone (those of recordsPath) in a fresh process.
 static void MeasureStartups(int repetitions, const WCHAR* program, const WCHAR* bareWindow,
-                            const std::vector<DeviceRecord>& records, Results* results) {
-    const DWORD devices = static_cast<DWORD>(records.size());
+                            DWORD devices, const WCHAR* recordsPath, Results* results) {
     Pairs pairs;
     std::vector<double> bare, fresh, barePeak, fullPeak, floorGrowth;
     int failures = 0;
@@ -273,7 +273,7 @@ static void MeasureStartups(int repetitions, const WCHAR* program, const WCHAR* 
     (*results)["mem.setupapi"] = Median(floorGrowth);
 
     ChildFigures rows;
-    if (MeasureRowsAlone(records, &rows)) {
+    if (MeasureRowsAlone(recordsPath, &rows)) {
         (*results)["mem.rows"] = rows.peakGrowth;
         (*results)["rows.fresh"] = rows.ms;
     }
@@ -338,17 +338,34 @@ static int Measure(DWORD devices, const WCHAR* program, const WCHAR* bareWindow,
     results["pairs"] = plan.pairs;
     results["pairs.whole"] = plan.wholePairs;
     results["pairs.startup"] = plan.startupPairs;
-    // The process's first walk, left out of the figures, gathers every device's record.
+    // Every device's record, from the program's walk in a fresh process, which also tells what
+    // that walk adds to SetupAPI's memory.
+    WCHAR recordsPath[MAX_PATH];
+    DWORD folder = GetTempPathW(ARRAYSIZE(recordsPath), recordsPath);
+    if (folder == 0 || folder > ARRAYSIZE(recordsPath) - 40) {
+        return 1;
+    }
+    wcscat(recordsPath, L"halvoran-bench-records.bin");
     double start = NowMs();
+    ChildFigures walk;
     std::vector<DeviceRecord> all;
-    WalkDevices(OpenDeviceSet(nullptr), KeepRecord, &all);
+    if (!MeasureFreshWalk(recordsPath, &walk) || !ReadRecords(recordsPath, &all)) {
+        fwprintf(stderr, L"cannot walk the devices in a fresh process\n");
+        return 1;
+    }
+    results["mem.walk"] = walk.peakGrowth;
     const DWORD present = static_cast<DWORD>(all.size());
     results["devices"] = present;
-    wprintf(L"measure: %lu devices present (first walk %.1f s), %d pairs a figure\n", present,
+    wprintf(L"measure: %lu devices present (fresh walk %.1f s), %d pairs a category\n", present,
             (NowMs() - start) / 1000, plan.pairs);
+    // Where a walk takes no more than seconds, one first, outside the figures.
+    if (present <= 5000) {
+        RunFloor(nullptr);
+    }
 
     start = NowMs();
-    MeasureStartups(plan.startupPairs, program, bareWindow, all, &results);
+    MeasureStartups(plan.startupPairs, program, bareWindow, present, recordsPath, &results);
+    DeleteFileW(recordsPath);
     wprintf(L"measure: start-up and memory done in %.1f s\n", (NowMs() - start) / 1000);
 
     WCHAR exportPath[MAX_PATH];
@@ -512,10 +529,13 @@ static int PrintTable(int count, WCHAR** paths) {
     });
     row(L"  SetupAPI: the floor alone, fresh (MB)", megabytes("mem.setupapi"));
     row(L"  list view: the rows alone, fresh (MB)", megabytes("mem.rows"));
-    row(L"  the rest: the program's own (MB)", [](const Results& r) {
+    row(L"  the rest: growth less both (MB)", [](const Results& r) {
         double rest =
             Get(r, "mem.full") - Get(r, "mem.bare") - Get(r, "mem.setupapi") - Get(r, "mem.rows");
         return Format(L"%.1f", rest / kMegabyte);
+    });
+    row(L"  the program's own: its walk less floor (MB)", [](const Results& r) {
+        return Format(L"%.1f", (Get(r, "mem.walk") - Get(r, "mem.setupapi")) / kMegabyte);
     });
     auto soak = [](const char* before, const char* after) {
         return [before, after](const Results& r) {
@@ -559,6 +579,9 @@ int wmain(int argc, WCHAR** argv) {
     if (argc == 3 && wcscmp(argv[1], L"floor") == 0) {
         return RunFreshFloor(argv[2]) ? 0 : 1;
     }
+    if (argc == 4 && wcscmp(argv[1], L"walk") == 0) {
+        return RunFreshWalk(argv[2], argv[3]) ? 0 : 1;
+    }
     if (argc == 4 && wcscmp(argv[1], L"rows") == 0) {
         return RunRowsAlone(argv[2], argv[3]) ? 0 : 1;
     }
@@ -571,7 +594,8 @@ int wmain(int argc, WCHAR** argv) {
             full = full || wcscmp(argv[i], L"full") == 0;
         }
         // Fewer pairs where each walk takes seconds; at the largest size a walk of every
-        // device takes about 25 s, so the default run makes one pair of those (full: three).
+        // device takes 20 to 50 s, so the default run makes one pair of the figures that walk
+        // every device there (full: three) and leaves the walk alone out.
         const bool large = devices > 5000;
         plan.pairs = devices <= 500 ? 15 : large ? 3 : 5;
         plan.wholePairs = large && !full ? 1 : plan.pairs;

@@ -160,6 +160,31 @@ bool RunFreshFloor(const WCHAR* resultsPath) {
                             static_cast<double>(before.workingSet));
 }
 
+// Appends the record to the stream given as context.
+static void SaveRecord(void* context, DWORD, const DeviceRecord* record) {
+    fwrite(record, sizeof(*record), 1, static_cast<FILE*>(context));
+}
+
+bool RunFreshWalk(const WCHAR* recordsPath, const WCHAR* resultsPath) {
+    FILE* records = _wfopen(recordsPath, L"wb");
+    if (records == nullptr) {
+        return false;
+    }
+    MemoryFigures before;
+    ReadMemoryFigures(GetCurrentProcess(), &before);
+    double start = NowMs();
+    WalkDevices(OpenDeviceSet(nullptr), SaveRecord, records);
+    double ms = NowMs() - start;
+    MemoryFigures after;
+    ReadMemoryFigures(GetCurrentProcess(), &after);
+    if (fclose(records) != 0) {
+        return false;
+    }
+    return WriteFigures(resultsPath, ms,
+                        static_cast<double>(after.peakWorkingSet) -
+                            static_cast<double>(before.workingSet));
+}
+
 static HDEVINFO WINAPI RefuseDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
     return INVALID_HANDLE_VALUE;
 }
@@ -237,25 +262,12 @@ bool MeasureFreshFloor(ChildFigures* figures) {
     return RunChild(L"floor", nullptr, figures);
 }
 
-bool MeasureRowsAlone(const std::vector<DeviceRecord>& records, ChildFigures* figures) {
-    WCHAR recordsPath[MAX_PATH];
-    if (!TempFilePath(L"halvoran-bench-records.bin", recordsPath, ARRAYSIZE(recordsPath)) ||
-        !WriteRecords(recordsPath, records)) {
-        return false;
-    }
-    bool measured = RunChild(L"rows", recordsPath, figures);
-    DeleteFileW(recordsPath);
-    return measured;
+bool MeasureFreshWalk(const WCHAR* recordsPath, ChildFigures* figures) {
+    return RunChild(L"walk", recordsPath, figures);
 }
 
-bool WriteRecords(const WCHAR* path, const std::vector<DeviceRecord>& records) {
-    FILE* file = _wfopen(path, L"wb");
-    if (file == nullptr) {
-        return false;
-    }
-    bool written = records.empty() || fwrite(records.data(), sizeof(DeviceRecord), records.size(),
-                                             file) == records.size();
-    return fclose(file) == 0 && written;
+bool MeasureRowsAlone(const WCHAR* recordsPath, ChildFigures* figures) {
+    return RunChild(L"rows", recordsPath, figures);
 }
 
 bool ReadRecords(const WCHAR* path, std::vector<DeviceRecord>* records) {

@@ -32,13 +32,17 @@ struct ChildFigures {
 bool MeasureFreshFloor(ChildFigures* figures);
 bool RunFreshFloor(const WCHAR* resultsPath);
 
+// The program's walk of every device once in a fresh process ("halvoran_bench walk RECORDS
+// FILE"), which saves every record to RECORDS as it goes.
+bool MeasureFreshWalk(const WCHAR* recordsPath, ChildFigures* figures);
+bool RunFreshWalk(const WCHAR* recordsPath, const WCHAR* resultsPath);
+
 // The list view's rows alone, in a fresh process holding the main window with an empty list
-// and the records in memory ("halvoran_bench rows RECORDS FILE"): the time and the memory that
-// listing them, redrawing off, takes.
-bool MeasureRowsAlone(const std::vector<DeviceRecord>& records, ChildFigures* figures);
+// and the records of RECORDS in memory ("halvoran_bench rows RECORDS FILE"): the time and the
+// memory that listing them, redrawing off, takes.
+bool MeasureRowsAlone(const WCHAR* recordsPath, ChildFigures* figures);
 bool RunRowsAlone(const WCHAR* recordsPath, const WCHAR* resultsPath);
 
-bool WriteRecords(const WCHAR* path, const std::vector<DeviceRecord>& records);
 bool ReadRecords(const WCHAR* path, std::vector<DeviceRecord>* records);
 
 // The messages FillDeviceList sends the list for these records: emptied, then one insertion
