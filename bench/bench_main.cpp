@@ -117,24 +117,29 @@ static DWORD ListRows() {
     return static_cast<DWORD>(SendMessageW(g_deviceList, LVM_GETITEMCOUNT, 0, 0));
 }
 
+// Times action against the floor of every class, one pair a repetition, as key; the floor's
+// device count goes to floor.count.
+static void MeasureAgainstFloor(const char* key, int repetitions,
+                                const std::function<void()>& action, Results* results) {
+    Pairs pairs;
+    DWORD floorCount = 0;
+    for (int r = 0; r < repetitions; ++r) {
+        pairs.Measure(
+            r, [&] { return TimeMs(action); },
+            [&] { return TimeMs([&] { floorCount = RunFloor(nullptr); }); });
+    }
+    StorePairs(key, pairs, results);
+    (*results)["floor.count"] = floorCount;
+}
+
 // The program's walk of every device against the floor: both make the same system calls, so
 // their ratio says what the program's own code adds.
 static void MeasureWalks(int repetitions, Results* results) {
-    Pairs pairs;
-    DWORD floorCount = 0;
     DWORD walkCount = 0;
-    for (int r = 0; r < repetitions; ++r) {
-        pairs.Measure(
-            r,
-            [&] {
-                return TimeMs(
-                    [&] { walkCount = WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr); });
-            },
-            [&] { return TimeMs([&] { floorCount = RunFloor(nullptr); }); });
-    }
-    StorePairs("walk", pairs, results);
+    MeasureAgainstFloor(
+        "walk", repetitions,
+        [&] { walkCount = WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr); }, results);
     (*results)["walk.count"] = walkCount;
-    (*results)["floor.count"] = floorCount;
 }
 
 // FillDeviceList for each category, as the user goes down the selector, until its rows are
@@ -188,22 +193,16 @@ static void MeasureFills(HWND window, const MeasurePlan& plan, const std::vector
 // report's writing alone, from records in memory.
 static void MeasureExports(int repetitions, const WCHAR* path,
                            const std::vector<DeviceRecord>& records, Results* results) {
-    Pairs pairs;
     DWORD count = 0;
     int failures = 0;
-    for (int r = 0; r < repetitions; ++r) {
-        pairs.Measure(
-            r,
-            [&] {
-                return TimeMs([&] {
-                    if (WriteInventoryFile(path, &count) != kExportWritten) {
-                        ++failures;
-                    }
-                });
-            },
-            [&] { return TimeMs([] { RunFloor(nullptr); }); });
-    }
-    StorePairs("export", pairs, results);
+    MeasureAgainstFloor(
+        "export", repetitions,
+        [&] {
+            if (WriteInventoryFile(path, &count) != kExportWritten) {
+                ++failures;
+            }
+        },
+        results);
     (*results)["export.count"] = count;
     (*results)["export.failures"] = failures;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
