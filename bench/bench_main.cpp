@@ -118,8 +118,8 @@ static DWORD ListRows() {
 }
 
 // Times action against the floor of every class, one pair a repetition, as key; the floor's
-// device count goes to floor.count.
-static void MeasureAgainstFloor(const char* key, int repetitions,
+// device count goes to key.floor.count.
+static void MeasureAgainstFloor(const std::string& key, int repetitions,
                                 const std::function<void()>& action, Results* results) {
     Pairs pairs;
     DWORD floorCount = 0;
@@ -129,7 +129,7 @@ static void MeasureAgainstFloor(const char* key, int repetitions,
             [&] { return TimeMs([&] { floorCount = RunFloor(nullptr); }); });
     }
     StorePairs(key, pairs, results);
-    (*results)["floor.count"] = floorCount;
+    (*results)[key + ".floor.count"] = floorCount;
 }
 
 // The program's walk of every device against the floor: both make the same system calls, so
@@ -488,7 +488,7 @@ static int PrintTable(int count, WCHAR** paths) {
     row(L"Walk alone, all (ms, x floor)", [](const Results& r) { return PairCell(r, "walk"); });
     row(L"  devices seen by the floor / the walk", [](const Results& r) {
         return Has(r, "walk.count")
-                   ? Format(L"%.0f / %.0f", Get(r, "floor.count"), Get(r, "walk.count"))
+                   ? Format(L"%.0f / %.0f", Get(r, "walk.floor.count"), Get(r, "walk.count"))
                    : std::wstring(L"-");
     });
     static const wchar_t* kFillLabels[kDeviceCategoryCount] = {
