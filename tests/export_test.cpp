@@ -69,26 +69,12 @@ bool IsClosed(const std::wstring& path) {
     return file != INVALID_HANDLE_VALUE;
 }
 
-// Device-set calls put in place of the system's: they count what the export asks.
-int g_opens, g_destroys;
+// The system's set of every present device, counted like the stand-ins.
 HDEVINFO WINAPI PresentSet(const GUID* classGuid, PCWSTR enumerator, HWND parent, DWORD flags) {
-    ++g_opens;
+    ++g_deviceSetCalls.opens;
     EXPECT_EQ(nullptr, classGuid) << "every setup class";
     EXPECT_EQ(static_cast<DWORD>(DIGCF_PRESENT | DIGCF_ALLCLASSES), flags);
     return SetupDiGetClassDevsW(classGuid, enumerator, parent, flags);
-}
-HDEVINFO WINAPI RefusedSet(const GUID*, PCWSTR, HWND, DWORD) {
-    ++g_opens;
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-}
-HDEVINFO WINAPI EmptySet(const GUID*, PCWSTR, HWND, DWORD) { // valid, holding no device
-    ++g_opens;
-    return SetupDiGetClassDevsW(&kTestEmptyClassGuid, nullptr, nullptr, DIGCF_PRESENT);
-}
-BOOL WINAPI CountedDestroy(HDEVINFO set) {
-    ++g_destroys;
-    return SetupDiDestroyDeviceInfoList(set);
 }
 
 // What the user saw and did during one export.
@@ -277,18 +263,18 @@ TEST_F(ExportTest, ThroughTheSaveDialog) {
          false, 0, 1, nullptr, kReport},
         {"existing file emptied", L"ancien.txt", L"ancien.txt", kLargeFile, PresentSet, false, 1, 1,
          nullptr, kReport},
-        {"no device", L"vide.txt", L"vide.txt", kNoFile, EmptySet, false, 0, 1, nullptr,
+        {"no device", L"vide.txt", L"vide.txt", kNoFile, EmptyDeviceSet, false, 0, 1, nullptr,
          kHeaderOnly},
         {"file locked by another", L"verrouille.txt", L"verrouille.txt", kLockedFile, PresentSet,
          false, 1, 0, kCannotCreate, kUnchanged},
-        {"device set refused", L"refus.txt", L"refus.txt", kNoFile, RefusedSet, false, 0, 0,
+        {"device set refused", L"refus.txt", L"refus.txt", kNoFile, RefusedDeviceSet, false, 0, 0,
          kNoDeviceSet, kMarkOnly},
         {"missing folder", L"dossier_absent\\rapport.txt", L"dossier_absent", kNoFile, PresentSet,
          false, 0, 0, nullptr, kNothing},
         {"full disk, large report", L"C:\\halvoran_full.txt", L"C:\\halvoran_full.txt", kFullDisk,
          PresentSet, false, 0, 0, kWriteFailed, kNotRead},
         {"full disk, mark and header only", L"C:\\halvoran_full.txt", L"C:\\halvoran_full.txt",
-         kFullDisk, EmptySet, false, 0, 0, kWriteFailed, kNotRead},
+         kFullDisk, EmptyDeviceSet, false, 0, 0, kWriteFailed, kNotRead},
     };
     wchar_t savedDirectory[MAX_PATH];
     GetCurrentDirectoryW(ARRAYSIZE(savedDirectory), savedDirectory);
@@ -313,7 +299,7 @@ TEST_F(ExportTest, ThroughTheSaveDialog) {
                                           OPEN_EXISTING, 0, nullptr);
         ASSERT_TRUE(c.before != kFullDisk || MakeFullDiskLink(written));
 
-        g_opens = g_destroys = 0;
+        g_deviceSetCalls = {};
         ExportRun run = {};
         {
             ScopedDeviceSetApi counting(c.getClassDevs, CountedDestroy);
@@ -335,18 +321,16 @@ TEST_F(ExportTest, ThroughTheSaveDialog) {
         EXPECT_EQ(c.result, run.result);
         // The set is opened once the file is, and released unless refused.
         const int opens = c.cancel || c.after == kNothing || c.before == kLockedFile ? 0 : 1;
-        EXPECT_EQ(opens, g_opens);
-        EXPECT_EQ(c.getClassDevs == RefusedSet ? 0 : opens, g_destroys);
+        EXPECT_EQ(opens, g_deviceSetCalls.opens);
+        EXPECT_EQ(c.getClassDevs == RefusedDeviceSet ? 0 : opens, g_deviceSetCalls.destroys);
 
         ASSERT_EQ(c.result == 1 || c.error != nullptr ? 1u : 0u, run.boxes.size());
         if (!run.boxes.empty()) {
             const BoxSeen& box = run.boxes[0];
-            EXPECT_WTEXT(c.result == 1 ? std::to_wstring(c.getClassDevs == EmptySet ? 0 : count) +
-                                             L" p\u00e9riph\u00e9rique(s) export\u00e9(s) dans :"
-                                             L"\r\n" +
-                                             written
-                                       : std::wstring(c.error),
-                         box.text);
+            const std::wstring exported =
+                std::to_wstring(c.getClassDevs == EmptyDeviceSet ? 0 : count) +
+                L" p\u00e9riph\u00e9rique(s) export\u00e9(s) dans :\r\n" + written;
+            EXPECT_WTEXT(c.result == 1 ? exported : std::wstring(c.error), box.text);
             EXPECT_WTEXT(c.result == 1 ? L"Export termin\u00e9" : L"Erreur d'export", box.caption);
             EXPECT_EQ(LoadIconW(nullptr, c.result == 1 ? IDI_INFORMATION : IDI_ERROR), box.icon);
             EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);

@@ -279,45 +279,30 @@ TEST_F(InventoryTest, CategoriesListTheirClassInOrder) {
     }
 }
 
-int g_opens, g_destroys;
-DWORD g_flags;
-const GUID* g_guid;
-HDEVINFO WINAPI RefuseSet(const GUID* guid, PCWSTR, HWND, DWORD flags) {
-    ++g_opens;
-    g_guid = guid;
-    g_flags = flags;
-    return INVALID_HANDLE_VALUE;
-}
-BOOL WINAPI CountDestroy(HDEVINFO) {
-    ++g_destroys;
-    return TRUE;
-}
 void MustNotVisit(void*, DWORD, const DeviceRecord*) {
     ADD_FAILURE() << "a refused set was walked";
 }
 
 // The flags asked for, and a refused set neither walked nor destroyed; an open one destroyed once.
 TEST(WalkDevices, RefusedSetIsNeverWalkedNorDestroyed) {
-    ScopedDeviceSetApi refusing(RefuseSet, CountDestroy);
+    g_deviceSetCalls = {};
+    ScopedDeviceSetApi refusing(RefusedDeviceSet, CountedDestroy);
     const struct {
         const GUID* guid;
         DWORD flags;
     } cases[] = {{nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES}, {kUsb, DIGCF_PRESENT}};
     for (const auto& c : cases) {
         EXPECT_EQ(0u, WalkDevices(OpenDeviceSet(c.guid), MustNotVisit, nullptr));
-        EXPECT_EQ(c.guid, g_guid);
-        EXPECT_EQ(c.flags, g_flags);
+        EXPECT_EQ(c.guid, g_deviceSetCalls.classGuid);
+        EXPECT_EQ(c.flags, g_deviceSetCalls.flags);
     }
-    EXPECT_EQ(2, g_opens);
-    EXPECT_EQ(0, g_destroys);
-    HDEVINFO set = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(2, g_deviceSetCalls.opens);
+    EXPECT_EQ(0, g_deviceSetCalls.destroys);
     {
         ScopedDeviceSetApi system(SetupDiGetClassDevsW);
-        set = OpenDeviceSet(&kTestEmptyClassGuid);
-        WalkDevices(set, nullptr, nullptr);
+        WalkDevices(OpenDeviceSet(&kTestEmptyClassGuid), nullptr, nullptr);
     }
-    EXPECT_EQ(1, g_destroys);
-    SetupDiDestroyDeviceInfoList(set);
+    EXPECT_EQ(1, g_deviceSetCalls.destroys);
 }
 
 } // namespace

@@ -235,3 +235,23 @@ ScopedDeviceSetApi::ScopedDeviceSetApi(HDEVINFO(WINAPI* getClassDevs)(const GUID
 ScopedDeviceSetApi::~ScopedDeviceSetApi() {
     g_deviceSetApi = saved_;
 }
+
+DeviceSetCalls g_deviceSetCalls;
+
+HDEVINFO WINAPI RefusedDeviceSet(const GUID* classGuid, PCWSTR, HWND, DWORD flags) {
+    ++g_deviceSetCalls.opens;
+    g_deviceSetCalls.classGuid = classGuid;
+    g_deviceSetCalls.flags = flags;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+HDEVINFO WINAPI EmptyDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
+    ++g_deviceSetCalls.opens;
+    return SetupDiGetClassDevsW(&kTestEmptyClassGuid, nullptr, nullptr, DIGCF_PRESENT);
+}
+
+BOOL WINAPI CountedDestroy(HDEVINFO set) {
+    ++g_deviceSetCalls.destroys;
+    return SetupDiDestroyDeviceInfoList(set);
+}

@@ -82,3 +82,15 @@ class ScopedDeviceSetApi {
   private:
     DeviceSetApi saved_;
 };
+
+// Stand-ins for the system's device-set calls, to put in place with ScopedDeviceSetApi. Each
+// counts its calls in g_deviceSetCalls; a refused set also keeps what was asked for it.
+struct DeviceSetCalls {
+    int opens, destroys;
+    const GUID* classGuid;
+    DWORD flags;
+};
+extern DeviceSetCalls g_deviceSetCalls;
+HDEVINFO WINAPI RefusedDeviceSet(const GUID* classGuid, PCWSTR, HWND, DWORD flags); // access denied
+HDEVINFO WINAPI EmptyDeviceSet(const GUID*, PCWSTR, HWND, DWORD); // valid, holding no device
+BOOL WINAPI CountedDestroy(HDEVINFO set);                         // destroys it for real

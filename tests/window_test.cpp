@@ -199,10 +199,6 @@ TEST_F(MainWindowTest, LayoutFollowsTheClientArea) {
     }
 }
 
-HDEVINFO WINAPI RefuseDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
-    return INVALID_HANDLE_VALUE;
-}
-
 // The list holds the category's devices as the system describes them, in its order, or none
 // for an index outside the table; the pane shows the prompt.
 void ExpectListed(int index) {
@@ -235,14 +231,10 @@ TEST_F(MainWindowTest, CategoryChangeRefillsTheList) {
     FillDeviceList(0);
     SetWindowTextW(g_detailsEdit, kSentinel);
     {
-        ScopedDeviceSetApi refusing(RefuseDeviceSet);
+        ScopedDeviceSetApi refusing(RefusedDeviceSet);
         ChooseCategory(0);
     }
     ExpectListed(-1);
-}
-
-HDEVINFO WINAPI EmptyDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
-    return SetupDiGetClassDevsW(&kTestEmptyClassGuid, nullptr, nullptr, DIGCF_PRESENT);
 }
 
 // What reaches the list, by name: its redrawing, its rows and its painting.
@@ -295,7 +287,7 @@ TEST_F(MainWindowTest, EveryFillRedrawsTheListOnceWhole) {
         {"a class with no device", kUsbRow, EmptyDeviceSet, false},
         {"no row chosen", -1, nullptr, false},
         {"index past the table", 7, nullptr, false},
-        {"refused set", 0, RefuseDeviceSet, false},
+        {"refused set", 0, RefusedDeviceSet, false},
     };
     ShowWindow(window_, SW_SHOWNOACTIVATE);
     g_listProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
