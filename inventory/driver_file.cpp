@@ -35,8 +35,13 @@ int FileNameFromImagePathData(WCHAR* imagePath, DWORD capacity, DWORD dataBytes,
         return 0;
     }
     // The text ends where the value's data end, whether or not they carried a terminator, and
-    // always inside the buffer.
+    // always inside the buffer. An odd last byte is kept as one more unit: the read filled only
+    // its low byte, and its high byte still holds whatever the buffer held before.
     DWORD units = dataBytes / sizeof(WCHAR);
+    if (dataBytes % sizeof(WCHAR) != 0 && units < capacity - 1) {
+        imagePath[units] &= 0x00FF;
+        ++units;
+    }
     if (units > capacity - 1) {
         units = capacity - 1;
     }

@@ -15,7 +15,8 @@ int GetDriverFileName(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, W
 int FileNameFromImagePath(const WCHAR* imagePath, WCHAR* out, DWORD outCapacity);
 
 // The same for an image path read from the registry into a buffer of capacity units: the text
-// ends after dataBytes bytes (a value stored without its terminator carries none), and never
-// later than the buffer's last unit, which then gives way to the terminator.
+// ends after dataBytes bytes (a value stored without its terminator carries none; an odd last
+// byte counts as one more unit whose high byte is zero), and never later than the buffer's last
+// unit, which then gives way to the terminator.
 int FileNameFromImagePathData(WCHAR* imagePath, DWORD capacity, DWORD dataBytes, WCHAR* out,
                               DWORD outCapacity);

@@ -54,7 +54,8 @@ const std::wstring kIdsFit = std::wstring(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E80
 const std::wstring kIdsLong = Repeat(L'I', 520); // 1040 bytes
 const std::wstring kImage1023 = L"C:\\" + Repeat(L'd', 1010) + L"\\f1023.sys";
 const std::wstring kImage1024 = L"C:\\" + Repeat(L'd', 1011) + L"\\f1024.sys";
-const std::wstring kImageRaw = L"C:\\" + Repeat(L'e', 1012) + L"\\raw.sysXY"; // 2048 bytes used
+const std::wstring kImageRaw = L"C:\\" + Repeat(L'e', 1012) + L"\\raw.sysXY";   // 2048 bytes used
+const std::wstring kImageOdd = L"\\SystemRoot\\System32\\drivers\\halvodd.sys"; // less 1 byte
 const std::wstring kImageLong = L"C:\\x\\" + Repeat(L'q', 600) + L".sys";
 const std::wstring kImageLongShown = Repeat(L'q', 511);
 const std::wstring kService256 = L"HalvTest" + Repeat(L's', 248) + L"x"; // 256 units used
@@ -160,6 +161,10 @@ TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
         DeviceCase("ImagePath of 2048 bytes without terminator")
             .Service(L"HalvTestRaw", REG_SZ, Raw(kImageRaw, 1024))
             .Driver(L"raw.sys"),
+        DeviceCase("ImagePath of an odd byte count keeps its last byte")
+            .Service(L"HalvTestOdd", REG_SZ,
+                     {kImageOdd.data(), static_cast<DWORD>(kImageOdd.size() * 2 - 1)})
+            .Driver(L"halvodd.sys"),
         DeviceCase("file name cut to the field")
             .Service(L"HalvTestLong", REG_SZ, T(kImageLong))
             .Driver(kImageLongShown.c_str()),

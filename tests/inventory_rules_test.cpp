@@ -101,35 +101,45 @@ TEST(FileNameFromImagePath, CutToCapacityAndStillFound) {
     EXPECT_WTEXT(L"N", out);
 }
 
-// The registry buffer may still hold an earlier, longer value: the text ends with the new data.
+// The registry buffer may still hold an earlier, longer value: the text ends with the new data,
+// an odd last byte being one more unit whose high byte is zero.
 TEST(FileNameFromImagePathData, TextEndsWithTheData) {
+    const WCHAR kHeld = L'\u0179'; // what the buffer held: both bytes set
     const struct {
         const char* what;
         const WCHAR* data;
         DWORD bytes;
         DWORD capacity;
-        const WCHAR* shown;
+        const WCHAR* shown; // null: the held units up to the field's capacity
     } cases[] = {
         {"no terminator", L"C:\\ok.sys", 18, 1024, L"ok.sys"},
         {"with terminator", L"C:\\ok.sys", 20, 1024, L"ok.sys"},
-        {"odd byte count", L"C:\\ok.sys", 19, 1024, L"ok.sys"},
+        {"odd, the terminator's low byte", L"C:\\ok.sys", 19, 1024, L"ok.sys"},
+        {"1 byte", L"4", 1, 1024, L"4"},
+        {"3 bytes", L"ab", 3, 1024, L"ab"},
+        {"odd, ending in a separator", L"C:\\dir\\", 13, 1024, L"N/A"},
+        {"odd, a byte after the closing quote", L"\"C:\\a.sys\"x", 21, 1024, L"a.sys\"x"},
         {"empty", L"", 0, 1024, L"N/A"},
         {"ends in a separator", L"C:\\dir\\", 14, 1024, L"N/A"},
         {"full buffer, last unit gives way", L"", 2048, 1024, nullptr},
-        {"data said longer than the buffer", L"", 4000, 8, L"yyyyyyy"},
+        {"2047 bytes, last unit gives way", L"", 2047, 1024, nullptr},
+        {"data said longer than the buffer", L"", 4000, 8,
+         L"\u0179\u0179\u0179\u0179\u0179\u0179\u0179"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WCHAR buffer[1024];
-        wmemset(buffer, L'y', ARRAYSIZE(buffer));
+        wmemset(buffer, kHeld, ARRAYSIZE(buffer));
         buffer[40] = L'\\';
-        memcpy(buffer, c.data, c.bytes <= 20 ? c.bytes & ~1u : 0);
+        const size_t stored = (wcslen(c.data) + 1) * sizeof(WCHAR);
+        memcpy(buffer, c.data, c.bytes <= stored ? c.bytes : 0);
         WCHAR out[kFieldCapacity + 1] = L"N/A";
-        const std::wstring shown = c.shown ? c.shown : Repeat(L'y', 512);
+        const std::wstring shown = c.shown ? c.shown : Repeat(kHeld, 512);
         EXPECT_EQ(shown != L"N/A",
                   FileNameFromImagePathData(buffer, c.capacity, c.bytes, out, ARRAYSIZE(out)));
         EXPECT_WTEXT(shown, out);
-        EXPECT_EQ(0, buffer[c.capacity - 1 < c.bytes / 2 ? c.capacity - 1 : c.bytes / 2]);
+        const DWORD end = (c.bytes + 1) / 2 < c.capacity - 1 ? (c.bytes + 1) / 2 : c.capacity - 1;
+        EXPECT_EQ(0, buffer[end]);
     }
 }
 

@@ -184,7 +184,12 @@ static std::wstring DriverFileOf(HDEVINFO set, SP_DEVINFO_DATA* data) {
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return L"N/A";
     }
-    const std::wstring text = std::wstring(image.data(), std::min<DWORD>(bytes / 2, 1023)).c_str();
+    // An odd last byte is one more unit, its high byte zero.
+    if (bytes % 2 != 0 && bytes / 2 < image.size()) {
+        image[bytes / 2] &= 0xFF;
+    }
+    const DWORD units = std::min<DWORD>((bytes + 1) / 2, 1023);
+    const std::wstring text = std::wstring(image.data(), units).c_str();
     std::wstring file = text.substr(text.find_last_of(L"\\/") + 1); // npos + 1: from the start
     if (file.size() > 1 && file.back() == L'"') {
         file.pop_back();
