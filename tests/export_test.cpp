@@ -193,6 +193,9 @@ TestDevice g_odd = {INVALID_HANDLE_VALUE, {}, {}}, g_long = g_odd;
 class ExportTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
+        if (!SystemChangesAllowed()) {
+            return;
+        }
         RemoveLeftoverTestData();
         std::wstring image = L"\\SystemRoot\\System32\\drivers\\" + kOddDriverFile;
         std::wstring oddIds = kOddHardwareId + L'\0' + L"PCI\\VEN_8086" + L'\0';
@@ -214,6 +217,8 @@ class ExportTest : public ::testing::Test {
         RemoveLeftoverTestData();
     }
     void SetUp() override {
+        SKIP_UNLESS_SYSTEM_CHANGES_ALLOWED("creates devices and registry keys; the save dialog "
+                                           "records its folders in the user's registry");
         wchar_t temp[MAX_PATH];
         GetTempPathW(ARRAYSIZE(temp), temp);
         folder_ = std::wstring(temp) + L"halvoran_export_test\\";

@@ -37,6 +37,7 @@ const Blob kNone = {nullptr, 0};
 class InventoryTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        SKIP_UNLESS_SYSTEM_CHANGES_ALLOWED("creates devices and registry keys");
         RemoveLeftoverTestData();
     }
     void TearDown() override {

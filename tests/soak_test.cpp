@@ -71,6 +71,9 @@ const wchar_t kSoakImagePath[] = L"\\SystemRoot\\System32\\drivers\\halvsoak.sys
 class SoakTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
+        if (!SystemChangesAllowed()) {
+            return;
+        }
         RemoveLeftoverTestData();
         RegisterMainWindowClass(GetModuleHandleW(nullptr));
         ASSERT_TRUE(
@@ -89,6 +92,9 @@ class SoakTest : public ::testing::Test {
             RemoveTestDevice(&device);
         }
         RemoveLeftoverTestData();
+    }
+    void SetUp() override {
+        SKIP_UNLESS_SYSTEM_CHANGES_ALLOWED("creates devices and registry keys");
     }
     static TestDevice devices_[ARRAYSIZE(kSoakDevices)];
 };

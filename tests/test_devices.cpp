@@ -7,6 +7,20 @@
 
 #include "test_text.h"
 
+static bool EnvironmentSays(const wchar_t* name) {
+    wchar_t value[4] = {};
+    return GetEnvironmentVariableW(name, value, ARRAYSIZE(value)) == 1 && value[0] == L'1';
+}
+
+bool RunningUnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr &&
+           !EnvironmentSays(L"HALVORAN_TEST_ASSUME_WINDOWS");
+}
+
+bool SystemChangesAllowed() {
+    return RunningUnderWine() || EnvironmentSays(L"HALVORAN_TEST_CHANGE_THIS_MACHINE");
+}
+
 const TestCategory kTestCategories[7] = {
     {L"Tous les p\u00e9riph\u00e9riques (ALL)", nullptr},
     {L"Cartes R\u00e9seau (Network)", L"{4d36e972-e325-11ce-bfc1-08002be10318}"},
@@ -55,7 +69,8 @@ const GUID kTestEmptyClassGuid = {
 static const wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services";
 
 bool CreateTestDevice(const GUID* classGuid, const WCHAR* name, TestDevice* device) {
-    device->set = SetupDiCreateDeviceInfoList(classGuid, nullptr);
+    device->set = SystemChangesAllowed() ? SetupDiCreateDeviceInfoList(classGuid, nullptr)
+                                         : INVALID_HANDLE_VALUE;
     if (device->set == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -82,7 +97,7 @@ bool SetTestDeviceText(TestDevice* device, DWORD property, const WCHAR* text) {
 }
 
 void RemoveTestDevice(TestDevice* device) {
-    if (device->set == INVALID_HANDLE_VALUE) {
+    if (device->set == INVALID_HANDLE_VALUE || device->set == nullptr) { // none made
         return;
     }
     SetupDiRemoveDevice(device->set, &device->data);
@@ -93,7 +108,8 @@ void RemoveTestDevice(TestDevice* device) {
 bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD bytes) {
     const std::wstring path = std::wstring(kServicesKey) + L"\\" + service;
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+    if (!SystemChangesAllowed() ||
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                         &key, nullptr) != ERROR_SUCCESS) {
         return false;
     }
@@ -106,6 +122,9 @@ bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD 
 }
 
 void RemoveLeftoverTestData() {
+    if (!SystemChangesAllowed()) {
+        return;
+    }
     HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
     if (set != INVALID_HANDLE_VALUE) {
         SP_DEVINFO_DATA data;
