@@ -169,6 +169,12 @@ std::ostream& operator<<(std::ostream& out, const ListedDevice& device) {
                << Narrow(device.manufacturer) << " | " << Narrow(device.driverFile) << "}";
 }
 
+std::wstring DetailsOf(const ListedDevice& d) {
+    return L"Nom du p\u00e9riph\u00e9rique : " + d.name + L"\r\nID Mat\u00e9riel (Hardware ID) : " +
+           d.hardwareId + L"\r\nFabricant (Vendor) : " + d.manufacturer +
+           L"\r\nPilote associ\u00e9 : " + d.driverFile;
+}
+
 // A property that fits in 1024 bytes, up to its first zero unit and never past 511 units.
 static bool ReadProperty(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property, std::wstring* text) {
     std::vector<wchar_t> units(512, 0);

@@ -80,6 +80,9 @@ struct ListedDevice {
 };
 std::ostream& operator<<(std::ostream& out, const ListedDevice& device);
 
+// The detail pane's four labelled lines for a device.
+std::wstring DetailsOf(const ListedDevice& device);
+
 // The present devices of the class (every class when null), in the system's order.
 std::vector<ListedDevice> ReadPresentDevices(const GUID* classGuid);
 DWORD CountPresentDevices(const GUID* classGuid);
