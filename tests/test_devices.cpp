@@ -37,22 +37,13 @@ const GUID* TestCategoryGuid(int row) {
     if (text == nullptr) {
         return nullptr;
     }
-    unsigned long data1 = 0;
-    unsigned int data2 = 0, data3 = 0, clock = 0;
-    unsigned long long node = 0;
-    if (swscanf(text, L"{%8lx-%4x-%4x-%4x-%12llx}", &data1, &data2, &data3, &clock, &node) != 5) {
+    GUID& g = guids[row];
+    unsigned char* n = g.Data4;
+    if (swscanf(text, L"{%8lx-%4hx-%4hx-%2hhx%2hhx-%2hhx%2hhx%2hhx%2hhx%2hhx%2hhx}", &g.Data1,
+                &g.Data2, &g.Data3, &n[0], &n[1], &n[2], &n[3], &n[4], &n[5], &n[6], &n[7]) != 11) {
         ADD_FAILURE() << "not a GUID: " << Narrow(text);
     }
-    GUID& guid = guids[row];
-    guid.Data1 = data1;
-    guid.Data2 = static_cast<unsigned short>(data2);
-    guid.Data3 = static_cast<unsigned short>(data3);
-    guid.Data4[0] = static_cast<BYTE>(clock >> 8);
-    guid.Data4[1] = static_cast<BYTE>(clock);
-    for (int i = 0; i < 6; ++i) {
-        guid.Data4[2 + i] = static_cast<BYTE>(node >> (40 - 8 * i));
-    }
-    return &guid;
+    return &g;
 }
 
 std::wstring GuidText(const GUID& g) {
