@@ -23,11 +23,10 @@ const std::wstring kMarkAndHeader = L"\xFEFF"
                                     L"Liste de tous les p\u00e9riph\u00e9riques pr\u00e9sents\r\n" +
                                     std::wstring(40, L'=') + L"\r\n\r\n";
 
-std::wstring RecordText(const std::wstring& name, const std::wstring& hardwareId,
-                        const std::wstring& manufacturer, const std::wstring& driverFile) {
-    return L"]\r\nNom du p\u00e9riph\u00e9rique : " + name + L"\r\nID Mat\u00e9riel : " +
-           hardwareId + L"\r\nFabricant : " + manufacturer + L"\r\nPilote associ\u00e9 : " +
-           driverFile + L"\r\n\r\n";
+std::wstring RecordText(const ListedDevice& d) {
+    return L"]\r\nNom du p\u00e9riph\u00e9rique : " + d.name + L"\r\nID Mat\u00e9riel : " +
+           d.hardwareId + L"\r\nFabricant : " + d.manufacturer + L"\r\nPilote associ\u00e9 : " +
+           d.driverFile + L"\r\n\r\n";
 }
 
 // The report of the devices present now, as the system describes them, spelled here.
@@ -35,9 +34,7 @@ Bytes ReportOfPresentDevices(DWORD* count) {
     std::wstring report = kMarkAndHeader;
     const std::vector<ListedDevice> devices = ReadPresentDevices(nullptr);
     for (size_t i = 0; i < devices.size(); ++i) {
-        const ListedDevice& d = devices[i];
-        report += L"[" + std::to_wstring(i + 1) +
-                  RecordText(d.name, d.hardwareId, d.manufacturer, d.driverFile);
+        report += L"[" + std::to_wstring(i + 1) + RecordText(devices[i]);
     }
     *count = static_cast<DWORD>(devices.size());
     return Units(report);
@@ -91,11 +88,25 @@ struct ExportRun {
     bool closedAtBox;           // the file was closed while the program's box was shown
 };
 
-// The save dialog: the file-name edit inside the ComboBoxEx cmb13, or a plain edt1.
+// The dialog's control of that identifier, at any depth: systems nest them differently.
+HWND DialogControl(HWND dialog, int id) {
+    HWND found = nullptr;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr && found == nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        found = GetDlgCtrlID(child) == id ? child : DialogControl(child, id);
+    }
+    return found;
+}
+
+// The file-name edit: inside the combo box cmb13 (an extended one or not), or a plain edt1.
 HWND FileNameEdit(HWND dialog) {
-    HWND combo = GetDlgItem(dialog, cmb13);
-    return combo != nullptr ? reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0))
-                            : GetDlgItem(dialog, edt1);
+    HWND combo = DialogControl(dialog, cmb13);
+    if (combo == nullptr) {
+        return DialogControl(dialog, edt1);
+    }
+    return ClassName(combo) == L"ComboBoxEx32"
+               ? reinterpret_cast<HWND>(SendMessageW(combo, CBEM_GETEDITCONTROL, 0, 0))
+               : FindWindowExW(combo, nullptr, L"Edit", nullptr);
 }
 
 // Runs the export from owner; types typed (empty: keeps the shown name) and presses Save, or
@@ -112,17 +123,16 @@ ExportRun Export(HWND owner, const std::wstring& typed, bool cancel, const std::
             }
             return false;
         }
-        HWND edit = FileNameEdit(dialog);
-        if (edit != nullptr && GetDlgItem(dialog, cmb1) != nullptr) {
+        HWND edit = FileNameEdit(dialog), types = DialogControl(dialog, cmb1);
+        if (edit != nullptr && types != nullptr) {
             if (!IsWindowEnabled(dialog) || WindowText(edit).empty()) {
                 return false; // still being set up
             }
             saveDialog = dialog;
             run.dialogOwner = GetWindow(dialog, GW_OWNER);
             run.shownName = WindowText(edit);
-            run.filters = ComboItems(GetDlgItem(dialog, cmb1));
-            run.filterIndex =
-                static_cast<int>(SendDlgItemMessageW(dialog, cmb1, CB_GETCURSEL, 0, 0));
+            run.filters = ComboItems(types);
+            run.filterIndex = static_cast<int>(SendMessageW(types, CB_GETCURSEL, 0, 0));
             if (!typed.empty()) {
                 SetWindowTextW(edit, typed.c_str());
             }
@@ -151,8 +161,24 @@ ExportRun Export(HWND owner, const std::wstring& typed, bool cancel, const std::
     return run;
 }
 
-// A link in the prefix's drive C to /dev/full, the Unix device that refuses every write, made
-// by the Unix ln started through Wine (which does not wait for it: the link itself is awaited).
+// True when the path names a character device that can be opened for writing.
+bool IsWritableDevice(const wchar_t* path) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    DWORD type = file != INVALID_HANDLE_VALUE ? GetFileType(file) : FILE_TYPE_UNKNOWN;
+    CloseHandle(file);
+    return type == FILE_TYPE_CHAR;
+}
+
+// Whether a full disk can be had: only Wine, with its drive Z at the Unix root, can link a
+// Windows file name to /dev/full, the Unix device that refuses every write.
+bool FullDiskAvailable() {
+    return RunningUnderWine() && IsWritableDevice(L"Z:\\dev\\full") &&
+           GetFileAttributesW(L"Z:\\bin\\ln") != INVALID_FILE_ATTRIBUTES;
+}
+
+// A link in the prefix's drive C to /dev/full, made by the Unix ln started through Wine (which
+// does not wait for it: the link itself is awaited).
 bool MakeFullDiskLink(const std::wstring& path) {
     wchar_t prefix[MAX_PATH] = {};
     GetEnvironmentVariableW(L"WINEPREFIX", prefix, ARRAYSIZE(prefix));
@@ -167,16 +193,10 @@ bool MakeFullDiskLink(const std::wstring& path) {
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 250; ++i, Sleep(20)) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        DWORD type = file != INVALID_HANDLE_VALUE ? GetFileType(file) : FILE_TYPE_UNKNOWN;
-        CloseHandle(file);
-        if (type == FILE_TYPE_CHAR) {
-            return true;
-        }
+    for (int i = 0; i < 250 && !IsWritableDevice(path.c_str()); ++i) {
+        Sleep(20);
     }
-    return false;
+    return IsWritableDevice(path.c_str());
 }
 
 // A device with every field accented or beyond the BMP, and one with 511-unit texts.
@@ -193,6 +213,9 @@ TestDevice g_odd = {INVALID_HANDLE_VALUE, {}, {}}, g_long = g_odd;
 class ExportTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
+        if (!SystemChangesAllowed()) {
+            return;
+        }
         RemoveLeftoverTestData();
         std::wstring image = L"\\SystemRoot\\System32\\drivers\\" + kOddDriverFile;
         std::wstring oddIds = kOddHardwareId + L'\0' + L"PCI\\VEN_8086" + L'\0';
@@ -214,6 +237,8 @@ class ExportTest : public ::testing::Test {
         RemoveLeftoverTestData();
     }
     void SetUp() override {
+        SKIP_UNLESS_SYSTEM_CHANGES_ALLOWED("creates devices and registry keys; the save dialog "
+                                           "records its folders in the user's registry");
         wchar_t temp[MAX_PATH];
         GetTempPathW(ARRAYSIZE(temp), temp);
         folder_ = std::wstring(temp) + L"halvoran_export_test\\";
@@ -281,6 +306,11 @@ TEST_F(ExportTest, ThroughTheSaveDialog) {
     SetCurrentDirectoryW(folder_.c_str()); // where the dialog opens
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.what);
+        if (c.before == kFullDisk && !FullDiskAvailable()) {
+            printf("skipped case \"%s\": no file here refuses writes (Wine's link to /dev/full)\n",
+                   c.what);
+            continue;
+        }
         const bool absolute = c.typed[0] != 0 && c.typed[1] == L':';
         const std::wstring typed = c.typed[0] == 0 || absolute ? c.typed : folder_ + c.typed;
         const std::wstring written = absolute ? c.written : folder_ + c.written;
@@ -308,7 +338,6 @@ TEST_F(ExportTest, ThroughTheSaveDialog) {
         CloseHandle(holder);
         DWORD count = 0;
         const Bytes report = ReportOfPresentDevices(&count);
-        EXPECT_EQ(CountPresentDevices(nullptr), count);
 
         EXPECT_TRUE(run.answered) << "a dialog was left unanswered";
         EXPECT_EQ(owner_, run.dialogOwner);
@@ -372,8 +401,8 @@ TEST_F(ExportTest, ReportHoldsEveryTextWhole) {
     const Bytes written = ReadBytes(path);
     DeleteFileW(path.c_str());
     EXPECT_TRUE(Contains(
-        written, Units(RecordText(kOddName, kOddHardwareId, kOddManufacturer, kOddDriverFile))));
-    EXPECT_TRUE(Contains(written, Units(RecordText(kLongText, L"N/A", kLongText, L"N/A"))));
+        written, Units(RecordText({kOddName, kOddHardwareId, kOddManufacturer, kOddDriverFile}))));
+    EXPECT_TRUE(Contains(written, Units(RecordText({kLongText, L"N/A", kLongText, L"N/A"}))));
     EXPECT_TRUE(Contains(written, {0x3D, 0xD8, 0x00, 0xDE})) << "U+1F600 as its surrogate pair";
 }
 

@@ -1,5 +1,5 @@
 // The rules that decide what the user sees, called directly: the category table, the record
-// defaults, the image-path rule and bounded text building.
+// defaults, the image-path rule, bounded text building, the detail text and the window's layout.
 
 #include <gtest/gtest.h>
 #include <wchar.h>
@@ -9,6 +9,8 @@
 #include "inventory/text_format.h"
 #include "test_devices.h"
 #include "test_text.h"
+#include "test_ui.h"
+#include "ui/device_list.h"
 
 namespace {
 
@@ -174,6 +176,46 @@ TEST(TextAppend, CutsToCapacityByUnitsAndStaysTerminated) {
         DWORD length = 1;
         TextAppendUnsigned(buffer, ARRAYSIZE(buffer), &length, n.value);
         EXPECT_WTEXT(std::wstring(L"[") + n.text, buffer);
+    }
+}
+
+// Buttons keep their sizes at the right, 10 px apart; the pane is 95 high, 10 px above the
+// bottom; the list fills what is left; sizes stop at zero.
+TEST(ControlLayout, ForEachClientSize) {
+    const struct {
+        int width, height;
+        const char* expected; // selector | export | About | list | pane
+    } kCases[] = {
+        {1000, 600, "10,10 720x200 | 740,10 155x25 | 905,10 85x25 | 10,45 980x440 | 10,495 980x95"},
+        {560, 330, "10,10 280x200 | 300,10 155x25 | 465,10 85x25 | 10,45 540x170 | 10,225 540x95"},
+        {280, 160, "10,10 0x200 | 20,10 155x25 | 185,10 85x25 | 10,45 260x0 | 10,55 260x95"},
+        {100, 50, "10,10 0x200 | -160,10 155x25 | 5,10 85x25 | 10,45 80x0 | 10,-55 80x95"},
+        {0, 0, "10,10 0x200 | -260,10 155x25 | -95,10 85x25 | 10,45 0x0 | 10,-105 0x95"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+        ControlPlacement computed[kControlCount];
+        ComputeControlLayout(c.width, c.height, computed);
+        EXPECT_EQ(c.expected, DescribeLayout(computed));
+    }
+}
+
+// Each field as it is, percent signs included, under its label; the whole cut to 2047 units.
+TEST(DetailTextTest, FourLabelledLinesCutToTheCapacity) {
+    const std::wstring k511 = Repeat(L'x', 511);
+    std::wstring pairs = L"a"; // 511 units; the 2047th unit of the text is a pair's first half
+    for (int i = 0; i < 255; ++i) {
+        pairs += L"\U0001F5A5";
+    }
+    const ListedDevice kCases[] = {{L"%s %ls", L"%d", L"%%", L"%n"}, {k511, k511, k511, pairs}};
+    for (const ListedDevice& c : kCases) {
+        SCOPED_TRACE(Narrow(c.name));
+        wchar_t text[2048 + 8];
+        wmemset(text, L'#', ARRAYSIZE(text));
+        FormatDeviceDetails(c.name.c_str(), c.hardwareId.c_str(), c.manufacturer.c_str(),
+                            c.driverFile.c_str(), text, 2048);
+        EXPECT_WTEXT(DetailsOf(c).substr(0, 2047), text);
+        EXPECT_EQ(std::wstring(8, L'#'), std::wstring(text + 2048, 8)) << "written past the end";
     }
 }
 

@@ -96,13 +96,6 @@ TEST(ReportTest, OneDefaultDeviceByteForByte) {
                           bytes));
 }
 
-TEST(ReportTest, NoDeviceIsMarkAndHeaderAlone) {
-    EXPECT_TRUE(SameBytes(kMark + kHeader, Written([](FILE* stream) {
-                              WriteReportMark(stream);
-                              WriteReportHeader(stream);
-                          })));
-}
-
 // Records one after another, numbered without padding, each text whole and unconverted.
 TEST(ReportTest, RecordsAreWrittenUnitForUnit) {
     const std::u16string k511 = std::u16string(508, u'k') + u"\u00e9\u00f4Z";

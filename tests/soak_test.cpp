@@ -71,6 +71,9 @@ const wchar_t kSoakImagePath[] = L"\\SystemRoot\\System32\\drivers\\halvsoak.sys
 class SoakTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
+        if (!SystemChangesAllowed()) {
+            return;
+        }
         RemoveLeftoverTestData();
         RegisterMainWindowClass(GetModuleHandleW(nullptr));
         ASSERT_TRUE(
@@ -89,6 +92,9 @@ class SoakTest : public ::testing::Test {
             RemoveTestDevice(&device);
         }
         RemoveLeftoverTestData();
+    }
+    void SetUp() override {
+        SKIP_UNLESS_SYSTEM_CHANGES_ALLOWED("creates devices and registry keys");
     }
     static TestDevice devices_[ARRAYSIZE(kSoakDevices)];
 };
@@ -115,9 +121,10 @@ TEST_F(SoakTest, CountersSeeWhatIsOpenedAndClosed) {
         {"a registry key", [&] { RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM", 0, KEY_READ, &key); },
          [&] { RegCloseKey(key); }, 1, 0},
         {"a file", [&] { file = _wfopen(path.c_str(), L"wb"); }, [&] { fclose(file); }, 1, 0},
-        // Wine's device set keeps one registry key open per device until it is destroyed.
+        // Wine's device set keeps one registry key open per device until it is destroyed;
+        // another system's may hold none.
         {"a device set of every class", [&] { set = OpenDeviceSet(nullptr); },
-         [&] { WalkDevices(set, nullptr, nullptr); }, presentDevices, 0},
+         [&] { WalkDevices(set, nullptr, nullptr); }, RunningUnderWine() ? presentDevices : 0, 0},
         // The main window and its five controls at least (the list's header, the selector's
         // list come with them).
         {"the main window", [&] { window = CreateMainWindow(GetModuleHandleW(nullptr)); },

@@ -7,6 +7,20 @@
 
 #include "test_text.h"
 
+static bool EnvironmentSays(const wchar_t* name) {
+    wchar_t value[4] = {};
+    return GetEnvironmentVariableW(name, value, ARRAYSIZE(value)) == 1 && value[0] == L'1';
+}
+
+bool RunningUnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr &&
+           !EnvironmentSays(L"HALVORAN_TEST_ASSUME_WINDOWS");
+}
+
+bool SystemChangesAllowed() {
+    return RunningUnderWine() || EnvironmentSays(L"HALVORAN_TEST_CHANGE_THIS_MACHINE");
+}
+
 const TestCategory kTestCategories[7] = {
     {L"Tous les p\u00e9riph\u00e9riques (ALL)", nullptr},
     {L"Cartes R\u00e9seau (Network)", L"{4d36e972-e325-11ce-bfc1-08002be10318}"},
@@ -23,22 +37,13 @@ const GUID* TestCategoryGuid(int row) {
     if (text == nullptr) {
         return nullptr;
     }
-    unsigned long data1 = 0;
-    unsigned int data2 = 0, data3 = 0, clock = 0;
-    unsigned long long node = 0;
-    if (swscanf(text, L"{%8lx-%4x-%4x-%4x-%12llx}", &data1, &data2, &data3, &clock, &node) != 5) {
+    GUID& g = guids[row];
+    unsigned char* n = g.Data4;
+    if (swscanf(text, L"{%8lx-%4hx-%4hx-%2hhx%2hhx-%2hhx%2hhx%2hhx%2hhx%2hhx%2hhx}", &g.Data1,
+                &g.Data2, &g.Data3, &n[0], &n[1], &n[2], &n[3], &n[4], &n[5], &n[6], &n[7]) != 11) {
         ADD_FAILURE() << "not a GUID: " << Narrow(text);
     }
-    GUID& guid = guids[row];
-    guid.Data1 = data1;
-    guid.Data2 = static_cast<unsigned short>(data2);
-    guid.Data3 = static_cast<unsigned short>(data3);
-    guid.Data4[0] = static_cast<BYTE>(clock >> 8);
-    guid.Data4[1] = static_cast<BYTE>(clock);
-    for (int i = 0; i < 6; ++i) {
-        guid.Data4[2 + i] = static_cast<BYTE>(node >> (40 - 8 * i));
-    }
-    return &guid;
+    return &g;
 }
 
 std::wstring GuidText(const GUID& g) {
@@ -55,7 +60,8 @@ const GUID kTestEmptyClassGuid = {
 static const wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services";
 
 bool CreateTestDevice(const GUID* classGuid, const WCHAR* name, TestDevice* device) {
-    device->set = SetupDiCreateDeviceInfoList(classGuid, nullptr);
+    device->set = SystemChangesAllowed() ? SetupDiCreateDeviceInfoList(classGuid, nullptr)
+                                         : INVALID_HANDLE_VALUE;
     if (device->set == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -82,7 +88,7 @@ bool SetTestDeviceText(TestDevice* device, DWORD property, const WCHAR* text) {
 }
 
 void RemoveTestDevice(TestDevice* device) {
-    if (device->set == INVALID_HANDLE_VALUE) {
+    if (device->set == INVALID_HANDLE_VALUE || device->set == nullptr) { // none made
         return;
     }
     SetupDiRemoveDevice(device->set, &device->data);
@@ -93,7 +99,8 @@ void RemoveTestDevice(TestDevice* device) {
 bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD bytes) {
     const std::wstring path = std::wstring(kServicesKey) + L"\\" + service;
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+    if (!SystemChangesAllowed() ||
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                         &key, nullptr) != ERROR_SUCCESS) {
         return false;
     }
@@ -106,6 +113,9 @@ bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD 
 }
 
 void RemoveLeftoverTestData() {
+    if (!SystemChangesAllowed()) {
+        return;
+    }
     HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
     if (set != INVALID_HANDLE_VALUE) {
         SP_DEVINFO_DATA data;
@@ -148,6 +158,12 @@ bool ListedDevice::operator==(const ListedDevice& other) const {
 std::ostream& operator<<(std::ostream& out, const ListedDevice& device) {
     return out << "{" << Narrow(device.name) << " | " << Narrow(device.hardwareId) << " | "
                << Narrow(device.manufacturer) << " | " << Narrow(device.driverFile) << "}";
+}
+
+std::wstring DetailsOf(const ListedDevice& d) {
+    return L"Nom du p\u00e9riph\u00e9rique : " + d.name + L"\r\nID Mat\u00e9riel (Hardware ID) : " +
+           d.hardwareId + L"\r\nFabricant (Vendor) : " + d.manufacturer +
+           L"\r\nPilote associ\u00e9 : " + d.driverFile;
 }
 
 // A property that fits in 1024 bytes, up to its first zero unit and never past 511 units.

@@ -13,6 +13,19 @@
 
 #include "inventory/device_enum.h"
 
+// True when this process runs under Wine (ntdll.dll exports wine_get_version), unless
+// HALVORAN_TEST_ASSUME_WINDOWS=1 is set: the tests then behave as on Windows.
+bool RunningUnderWine();
+
+// Whether tests may create devices, write registry keys or files outside their temporary folder:
+// under Wine (the build's own prefix), or where HALVORAN_TEST_CHANGE_THIS_MACHINE=1. Elsewhere
+// the helpers below that would change the system refuse, and tests skip, saying why.
+bool SystemChangesAllowed();
+#define SKIP_UNLESS_SYSTEM_CHANGES_ALLOWED(what)                                                   \
+    if (!SystemChangesAllowed())                                                                   \
+    GTEST_SKIP() << "skipped: " what "; runs only under Wine, or with "                            \
+                    "HALVORAN_TEST_CHANGE_THIS_MACHINE=1"
+
 // The seven categories, written out independently of the program's table: labels and class
 // GUIDs as the program must show and use them (no GUID for row 0).
 struct TestCategory {
@@ -37,7 +50,9 @@ struct TestDevice {
 };
 
 // Creates and registers ROOT\<name>\0000 in the given setup class, with no property set.
-// Names start with HALVORAN_TEST so that RemoveLeftoverTestData finds them.
+// Names start with HALVORAN_TEST so that RemoveLeftoverTestData finds them. Fails where
+// SystemChangesAllowed() is false, as WriteTestService does; RemoveLeftoverTestData then does
+// nothing.
 bool CreateTestDevice(const GUID* classGuid, const WCHAR* name, TestDevice* device);
 
 // Stores a property exactly as given: text properties take their terminator in bytes.
@@ -64,6 +79,9 @@ struct ListedDevice {
     bool operator==(const ListedDevice& other) const;
 };
 std::ostream& operator<<(std::ostream& out, const ListedDevice& device);
+
+// The detail pane's four labelled lines for a device.
+std::wstring DetailsOf(const ListedDevice& device);
 
 // The present devices of the class (every class when null), in the system's order.
 std::vector<ListedDevice> ReadPresentDevices(const GUID* classGuid);

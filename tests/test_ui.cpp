@@ -26,6 +26,15 @@ std::wstring CellText(HWND list, int row, int column) {
     return text;
 }
 
+std::string DescribeLayout(const ControlPlacement* p) {
+    std::string text;
+    for (int i = 0; i < kControlCount; ++i) {
+        text += (i ? " | " : "") + std::to_string(p[i].x) + "," + std::to_string(p[i].y) + " " +
+                std::to_string(p[i].width) + "x" + std::to_string(p[i].height);
+    }
+    return text;
+}
+
 std::vector<std::wstring> ComboItems(HWND combo) {
     std::vector<std::wstring> items;
     for (int i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {

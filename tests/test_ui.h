@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "ui/main_window.h"
+
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 
 // The text of a list-view cell (column 0: the item itself).
 std::wstring CellText(HWND list, int row, int column);
+
+// The five controls' places in slot order, as "x,y widthxheight | ...".
+std::string DescribeLayout(const ControlPlacement* places);
 
 // The texts of a combo box's list, in order.
 std::vector<std::wstring> ComboItems(HWND combo);
