@@ -55,7 +55,7 @@ git -C "$root" update-index -q --refresh >/dev/null 2>&1 || true
 git -C "$root" diff-index --quiet HEAD -- || version="$version-dirty"
 folder="halvoran-$version-win32"
 if [ ! -f "$a/$folder.zip" ]; then
-    echo "release-check: no $folder.zip in the release: $(ls "$a")"
+    echo "release-check: no $folder.zip in the release: $(cd "$a" && echo *)"
     exit 1
 fi
 if ! grep -qx "version: $version" "$a/BUILDINFO.txt" ||
