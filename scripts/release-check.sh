@@ -47,9 +47,24 @@ for path in "$a"/*; do
     fi
 done
 
-# What a user unpacks: one folder with the program and its LISEZMOI.txt, a UTF-8 text with a BOM.
-version=$(cd "$work/a" && git describe --tags --always --dirty)
+# The release is named after CMakeLists.txt's version, marked -dirty when this tree's tracked
+# files differ from its commit; LISEZMOI.txt and BUILDINFO.txt carry the same version, and
+# BUILDINFO.txt the commit.
+version=$(sed -n 's/^project(Halvoran VERSION \([0-9][0-9.]*\)[ )].*/\1/p' "$root/CMakeLists.txt")
+git -C "$root" update-index -q --refresh >/dev/null 2>&1 || true
+git -C "$root" diff-index --quiet HEAD -- || version="$version-dirty"
 folder="halvoran-$version-win32"
+if [ ! -f "$a/$folder.zip" ]; then
+    echo "release-check: no $folder.zip in the release: $(cd "$a" && echo *)"
+    exit 1
+fi
+if ! grep -qx "version: $version" "$a/BUILDINFO.txt" ||
+    ! grep -qx "commit: $(git -C "$root" rev-parse HEAD)" "$a/BUILDINFO.txt"; then
+    echo "release-check: BUILDINFO.txt lacks the version $version or the commit"
+    status=1
+fi
+
+# What a user unpacks: one folder with the program and its LISEZMOI.txt, a UTF-8 text with a BOM.
 members=$(unzip -Z1 "$a/$folder.zip" | tr '\n' ' ')
 if [ "$members" != "$folder/ $folder/Halvoran.exe $folder/LISEZMOI.txt " ]; then
     echo "release-check: the zip holds $members"
@@ -62,8 +77,10 @@ if [ "$(head -c 3 "$work/LISEZMOI.txt" | od -An -tx1)" != " ef bb bf" ]; then
     status=1
 fi
 if ! grep -q "$(sha256sum "$a/Halvoran.exe" | cut -d' ' -f1)" "$work/LISEZMOI.txt" ||
+    ! tail -c +4 "$work/LISEZMOI.txt" | grep -q "^Halvoran $version " ||
     grep -q '@[A-Z0-9]*@' "$work/LISEZMOI.txt"; then
-    echo "release-check: LISEZMOI.txt lacks the program's SHA-256 or keeps a placeholder"
+    echo "release-check: LISEZMOI.txt lacks the program's SHA-256 or version $version," \
+        "or keeps a placeholder"
     status=1
 fi
 (cd "$a" && sha256sum -c --quiet SHA256SUMS) || status=1

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the released program, for i686, and writes dist/ (the README's release command):
-#   halvoran-<version>-win32.zip  one folder with Halvoran.exe and LISEZMOI.txt
+#   halvoran-<version>-win32.zip  one folder with Halvoran.exe and LISEZMOI.txt; <version> is
+#                                 CMakeLists.txt's project() version, -dirty for changed files
 #   Halvoran.exe                  the same executable, beside the zip
 #   SHA256SUMS                    both files' SHA-256, as sha256sum writes them
 #   BUILDINFO.txt                 commit, version, source date and the Debian packages used
@@ -11,7 +12,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 cd "$root"
 
-version=$(git describe --tags --always --dirty)
+# The version is stated once, in CMakeLists.txt's project(); a tree whose tracked files differ
+# from its commit is marked -dirty.
+version=$(sed -n 's/^project(Halvoran VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "release: no version in CMakeLists.txt's project()" >&2; exit 1; }
+git update-index -q --refresh >/dev/null 2>&1 || true
+git diff-index --quiet HEAD -- || version="$version-dirty"
 commit=$(git rev-parse HEAD)
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 TZ=UTC
