@@ -7,7 +7,8 @@ cmake_minimum_required(VERSION 3.20)
 #   numbered 101, listing one 256 x 256 image of 32 bits per pixel, and that image, a PNG of
 #   256 x 256 RGBA pixels; no named entry, and (unless TIMELESS is OFF) no time in any resource
 #   directory.
-#   cmake "-DPROGRAMS=Halvoran.exe" "-DFILES=a.exe;b.exe" [-DTIMELESS=OFF] -P check-executables.cmake
+#   cmake -DPROGRAMS=Halvoran.exe "-DFILES=a.exe;b.exe" [-DTIMELESS=OFF]
+#         -P check-executables.cmake
 if(NOT DEFINED TIMELESS)
     set(TIMELESS ON)
 endif()
@@ -211,8 +212,8 @@ function(check_resources)
         return()
     endif()
     file_offset(${dir_2_rva} root)
-    # Every leaf as type/name/size, with the relative address of its data, in the directory's
-    # order (types, names and languages sorted by number).
+    # Every leaf as type/name/size, in the directory's order (types, names and languages sorted
+    # by number); the last leaf of each type gives rva_, name_ and size_<type>.
     set(leaves "")
     read_resource_table(${root} types)
     foreach(type_entry IN LISTS types)
@@ -262,7 +263,7 @@ function(check_resources)
     math(EXPR at "${group} + 18")
     read_number(${at} 2 image_name)
     if(NOT head STREQUAL "00000100010000000000" OR NOT bits EQUAL 32)
-        list(APPEND faults "the icon group is not one 256 x 256 entry of 32 bits: ${head}, ${bits}")
+        list(APPEND faults "the icon group is not one 256 x 256 entry of 32 bits: ${head} ${bits}")
     endif()
     if(NOT image_size EQUAL size_3 OR NOT image_name EQUAL name_3)
         list(APPEND faults "the icon group's entry (image ${image_name}, ${image_size} bytes) \
