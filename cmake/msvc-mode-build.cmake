@@ -1,9 +1,11 @@
 cmake_minimum_required(VERSION 3.20)
 # Compiles the program's sources with clang-cl in MSVC mode (MSVC's command line, dialect and
-# ABI), warnings at /W4 being errors, against Wine's Windows and C runtime headers, and links it
+# ABI), with the Visual Studio build's warning and conformance flags (MSVC_FLAGS: warnings at
+# /W4 being errors, /permissive-), against Wine's Windows and C runtime headers, and links it
 # with lld-link against Wine's import libraries for the architecture, into OUT/Halvoran.exe.
 # cmake -DCLANG_CL= -DLLD_LINK= -DLLVM_RC= -DARCH=i686|x86_64 -DWINE_INCLUDE= -DWINE_LIBS=
-#       -DSOURCE_DIR= -DSOURCES= -DDEFINITIONS= -DLIBS= -DOUT= -P msvc-mode-build.cmake
+#       -DSOURCE_DIR= -DSOURCES= -DDEFINITIONS= -DMSVC_FLAGS= -DLIBS= -DOUT=
+#       -P msvc-mode-build.cmake
 foreach(tool CLANG_CL LLD_LINK LLVM_RC)
     if(NOT EXISTS "${${tool}}")
         message(FATAL_ERROR "${tool} not found (scripts/setup.sh installs it)")
@@ -15,12 +17,15 @@ endif()
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
 
-# CMake's flags for an MSVC C++17 release build, with /permissive- (strict conformance, as new
-# Visual Studio projects have) and /W4, warnings being errors. Only Wine's headers and clang's
-# own are searched (/X), as system headers (-imsvc). /GS-: Wine's C runtime has no stack cookie
-# to check against. Paths are relative: clang-cl and lld-link read an argument starting with a
-# slash as an option.
-set(flags --target=${ARCH}-pc-windows-msvc /nologo /X /W4 /WX /std:c++17 /permissive- /GR
+# CMake's flags for an MSVC C++17 release build, then the Visual Studio build's own. The C
+# runtime is Wine's, a DLL (/MD), where Visual Studio links its own in (/MT). Only Wine's headers
+# and clang's own are searched (/X), as system headers (-imsvc). /GS-: Wine's C runtime has no
+# stack cookie to check against. Paths are relative: clang-cl and lld-link read an argument
+# starting with a slash as an option.
+if(NOT MSVC_FLAGS MATCHES "/W4")
+    message(FATAL_ERROR "MSVC_FLAGS (the Visual Studio build's flags) not given")
+endif()
+set(flags --target=${ARCH}-pc-windows-msvc /nologo /X /std:c++17 ${MSVC_FLAGS} /GR
     /EHsc /MD /O2 /Ob2 /DNDEBUG /DWIN32 /D_WINDOWS /GS- -imsvc ${WINE_INCLUDE}/msvcrt
     -imsvc ${WINE_INCLUDE}/windows /FI${CMAKE_CURRENT_LIST_DIR}/wine-msvc-compat.h
     /I${SOURCE_DIR})

@@ -1,6 +1,7 @@
 # The program built as by Visual Studio, on the build machine (label host), for this tree's
-# architecture: clang-cl in MSVC mode against Wine's headers, lld-link against Wine's import
-# libraries. The smoke test then starts that executable under Wine.
+# architecture: clang-cl in MSVC mode with the Visual Studio build's flags against Wine's
+# headers, lld-link against Wine's import libraries. That executable then passes the program's
+# checks of imports and resources, and the smoke test starts it under Wine.
 find_program(HALVORAN_CLANG_CL NAMES clang-cl clang-cl-14)
 find_program(HALVORAN_LLD_LINK NAMES lld-link lld-link-14)
 find_program(HALVORAN_LLVM_RC NAMES llvm-rc llvm-rc-14)
@@ -19,14 +20,20 @@ add_test(NAME msvc_mode_builds_program
                  -DLLVM_RC=${HALVORAN_LLVM_RC} -DARCH=${CMAKE_SYSTEM_PROCESSOR}
                  -DWINE_INCLUDE=${HALVORAN_WINE_INCLUDE} -DWINE_LIBS=${wine_libs}
                  -DSOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR} "-DSOURCES=${program_sources}"
-                 "-DDEFINITIONS=${program_definitions}" "-DLIBS=${HALVORAN_LIBS}"
+                 "-DDEFINITIONS=${program_definitions}" "-DMSVC_FLAGS=${HALVORAN_MSVC_FLAGS}"
+                 "-DLIBS=${HALVORAN_LIBS}"
                  -DOUT=${msvc_out} -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/msvc-mode-build.cmake)
 set_tests_properties(msvc_mode_builds_program PROPERTIES LABELS host FIXTURES_SETUP msvc_program)
+add_test(NAME msvc_mode_imports_and_resources
+         COMMAND ${CMAKE_COMMAND} -DPROGRAMS=${msvc_out}/Halvoran.exe
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/check-executables.cmake)
+set_tests_properties(msvc_mode_imports_and_resources PROPERTIES LABELS host
+                     FIXTURES_REQUIRED msvc_program)
 
 if(TARGET smoke_test)
     string(REPLACE "/" "\\" msvc_program "Z:${msvc_out}/Halvoran.exe")
     add_test(NAME msvc_mode_program_smoke COMMAND smoke_test --gtest_color=no)
     set_tests_properties(msvc_mode_program_smoke PROPERTIES FIXTURES_REQUIRED msvc_program
-                         TIMEOUT 600 RESOURCE_LOCK wine_devices
+                         LABELS wine TIMEOUT 600 RESOURCE_LOCK wine_devices
                          ENVIRONMENT "HALVORAN_EXE=${msvc_program}")
 endif()

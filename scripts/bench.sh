@@ -17,12 +17,11 @@ arch=$("$root/scripts/arch.sh")
 build="$root/build/bench-$arch"
 started=$(date +%s)
 
-"$root/scripts/setup.sh" gnuplot-nox
+"$root/scripts/setup.sh" bench
 mkdir -p "$root/build"
 echo "bench: building $build"
-"$root/scripts/build.sh" "$arch" "$build" -DHALVORAN_TESTS=OFF >"$build.build.log" 2>&1 ||
+"$root/scripts/build.sh" "$arch" --dir "$build" -DHALVORAN_TESTS=OFF >"$build.build.log" 2>&1 ||
     { tail -30 "$build.build.log"; exit 1; }
-. "$build/wine-env.sh"
 bench_exe="$build/bench/halvoran_bench.exe"
 plan_version=$(cat "$root/bench/populate.cpp" | md5sum | cut -c1-12)
 
@@ -40,27 +39,41 @@ run_wine() {
     return $status
 }
 
-# A fresh prefix: wineboot once into a template, then copies.
+# Wine sessions (scripts/wine-session.sh), one prefix at a time: the prefix's server and, unless
+# DISPLAY is set, a display of its own. Stopping the session ends the prefix's programs and saves
+# its registry.
+user_display=${DISPLAY:-}
+session=""
+session_start() {
+    if [ -n "$user_display" ]; then DISPLAY=$user_display; export DISPLAY; else unset DISPLAY; fi
+    HALVORAN_WINEPREFIX=$1
+    export HALVORAN_WINEPREFIX
+    session=$1
+    "$root/scripts/wine-session.sh" start "$build"
+    . "$build/wine-env.sh"
+}
+session_stop() {
+    "$root/scripts/wine-session.sh" stop "$build"
+    session=""
+}
+trap '[ -z "$session" ] || session_stop' EXIT
+
+# A fresh prefix: booted once into a template (by its first session), then copies.
 make_prefix() {
     target=$1
     template="$build/bench-prefix-template"
-    if [ ! -f "$template/.booted" ]; then
+    if [ ! -f "$template/.session-ready" ]; then
         echo "bench: creating a Wine prefix (once)"
         rm -rf "$template"
-        WINEPREFIX="$template" "$WINE" wineboot -i >"$build/bench-wineboot.log" 2>&1 </dev/null
-        # As in the test prefix: windows left to Wine, since Xvfb runs no window manager and
-        # Wine would otherwise wait for one each time a framed window is hidden.
-        WINEPREFIX="$template" "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed \
-            /t REG_SZ /d N /f >>"$build/bench-wineboot.log" 2>&1 </dev/null
-        WINEPREFIX="$template" wineserver -w
-        touch "$template/.booted"
+        session_start "$template"
+        session_stop
     fi
     rm -rf "$target"
     cp -a "$template" "$target"
-    rm -f "$target/.booted"
+    rm -rf "$target/.halvoran-session"
 }
 
-# Populates $WINEPREFIX with N devices unless it already holds this plan's N devices.
+# Populates the session's prefix with N devices unless it already holds this plan's N devices.
 populate() {
     n=$1
     marker="$WINEPREFIX/.halvoran-bench-devices"
@@ -74,20 +87,19 @@ populate() {
     fi
     t0=$(date +%s)
     run_wine "$bench_exe" populate "$n"
-    wineserver -w # the registry is saved when the server ends
+    # The registry is saved when the session ends.
+    prefix=$WINEPREFIX
+    session_stop
     echo "$n $plan_version" >"$marker"
     echo "bench: populated $n devices in $(($(date +%s) - t0)) s"
+    session_start "$prefix"
 }
 
 if [ "${1:-}" = "--populate-only" ]; then
     n=${2:?number of devices}
-    WINEPREFIX=$(mkdir -p "${3:?prefix folder}" && cd "$3" && pwd)
-    export WINEPREFIX
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        "$WINE" wineboot -i >"$build/bench-wineboot.log" 2>&1 </dev/null
-        wineserver -w
-    fi
+    session_start "$(mkdir -p "${3:?prefix folder}" && cd "$3" && pwd)"
     populate "$n"
+    session_stop
     exit 0
 fi
 
@@ -98,31 +110,14 @@ if [ "${1:-}" = "--full" ]; then
 fi
 sizes=${*:-200 2000 10000}
 
-# A display for the windows: the one given, else a private Xvfb for this run.
-xvfb_pid=""
-cleanup() {
-    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-    d=110
-    while [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ]; do d=$((d + 1)); done
-    Xvfb ":$d" -screen 0 1280x800x24 -nolisten tcp >"$build/bench-xvfb.log" 2>&1 </dev/null &
-    xvfb_pid=$!
-    i=0
-    while [ ! -e "/tmp/.X11-unix/X$d" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-    DISPLAY=":$d"
-    export DISPLAY
-fi
-
 results=""
 for n in $sizes; do
-    WINEPREFIX="$build/bench-prefix-$n"
-    export WINEPREFIX
-    marker="$WINEPREFIX/.halvoran-bench-devices"
+    prefix="$build/bench-prefix-$n"
+    marker="$prefix/.halvoran-bench-devices"
     if [ ! -f "$marker" ] || [ "$(cat "$marker")" != "$n $plan_version" ]; then
-        make_prefix "$WINEPREFIX"
+        make_prefix "$prefix"
     fi
+    session_start "$prefix"
     populate "$n"
     # The stability run (1,000 category changes, 100 exports) at workstation sizes only.
     soak=""
@@ -131,19 +126,18 @@ for n in $sizes; do
     run_wine "$bench_exe" measure "$n" "$(winpath "$build/Halvoran.exe")" \
         "$(winpath "$build/bench/halvoran_bare_window.exe")" \
         "$(winpath "$build/bench-results-$n.txt")" $soak $full
-    wineserver -w
+    session_stop
     echo "bench: measured $n devices in $(($(date +%s) - t0)) s"
     results="$results $(winpath "$build/bench-results-$n.txt")"
 done
 
 echo
-WINEPREFIX="$build/bench-prefix-$(echo $sizes | cut -d' ' -f1)"
-export WINEPREFIX
+session_start "$build/bench-prefix-$(echo "$sizes" | cut -d' ' -f1)"
 # shellcheck disable=SC2086
 run_wine "$bench_exe" table $results | tee "$build/bench-table.txt"
 # shellcheck disable=SC2086
 run_wine "$bench_exe" chart $results | tr -d '\r' >"$build/bench-chart.dat"
-wineserver -w
+session_stop
 gnuplot -e "data='$build/bench-chart.dat'; output='$build/bench-chart.png'; build='$arch'" \
     "$root/scripts/bench-chart.gp"
 echo

@@ -9,7 +9,7 @@
 # last commit, the zip's members are in sorted order with fixed modes and no extra attributes.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" release
 cd "$root"
 
 # The version is stated once, in CMakeLists.txt's project(); a tree whose tracked files differ
@@ -30,10 +30,9 @@ dist="$root/dist"
 name="halvoran-$version-win32"
 rm -rf "$build" "$dist"
 mkdir -p "$build" "$dist"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DHALVORAN_RELEASE=ON -DHALVORAN_TESTS=OFF \
-    >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" --target Halvoran -j "$(nproc)"
+# The preset "release" (CMakePresets.json): MinGW-w64 i686, stripped, no tests, in $build.
+cmake --preset release >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
+cmake --build --preset release -j "$(nproc)"
 
 cp "$build/Halvoran.exe" "$dist/Halvoran.exe"
 exe_sum=$(sha256sum "$dist/Halvoran.exe" | cut -d' ' -f1)

@@ -3,16 +3,22 @@
 # With a display, the window opens there and the command returns once it is closed. Without one,
 # the program runs under Xvfb: once its window is shown and painted, a screenshot of it is saved
 # as build/screenshot.png and its path printed, then the program is closed like a user closes it.
+# Only the program is built, and only what building and showing it needs is installed.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" run
 
 # The architecture whose programs this machine's Wine runs (i686 where it can run 32-bit code).
 arch=$("$root/scripts/arch.sh")
 build="$root/build/$arch"
-mkdir -p "$root/build"
-"$root/scripts/build.sh" "$arch"
+"$root/scripts/build.sh" "$arch" --target Halvoran
 exe="$build/Halvoran.exe"
+
+# A Wine prefix, server and display of its own, beside the tests' of the same tree: a test run
+# at the same time never sees this window (the tests look for the program's windows), and the
+# close below reaches only this program.
+HALVORAN_WINEPREFIX="$build/wineprefix-run"
+export HALVORAN_WINEPREFIX
 
 work=$(mktemp -d)
 trap '"$root/scripts/wine-session.sh" stop "$build"; rm -rf "$work"' EXIT

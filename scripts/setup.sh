@@ -1,31 +1,54 @@
 #!/bin/sh
-# Installs, from Debian's packages, what building and testing Halvoran needs and is missing.
+# Installs, from Debian's packages, what one of the project's commands needs and is missing.
 # Idempotent: a second run installs nothing. Needs root (or sudo) only when something is missing.
-#   scripts/setup.sh [PACKAGE...]   also the packages named (the benchmark's chart, for example)
+#   scripts/setup.sh [run|test|release|bench|all] [PACKAGE...]
+#     run      build the program and show it under Wine (scripts/run.sh)
+#     release  build the release (scripts/release.sh)
+#     test     build and run every test (scripts/test.sh), the release's checks among them
+#     bench    the benchmark and its chart (scripts/bench.sh)
+#     all      all of these (the default)
+# and the packages named besides.
 set -eu
 
-packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64
-wine32:i386 xvfb x11-apps imagemagick googletest pci.ids usb.ids procps util-linux file"
-# The release (scripts/release.sh): its version from git, its zip.
-packages="$packages git zip"
-# Its checks: two builds at different times, the zip's members.
-packages="$packages faketime unzip"
-# The program compiled as by Visual Studio: clang-cl, lld-link and llvm-rc, Wine's headers and
-# import libraries.
-packages="$packages clang-tools-14 lld-14 llvm-14 libwine-dev libwine-dev:i386"
-# Whatever the caller names besides (the benchmark's chart).
+# Building the program: CMake, make and the MinGW-w64 compilers (x86_64 for the machines whose
+# Wine runs only 64-bit programs).
+build="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686"
+# Running it: Wine (32- and 64-bit), Xvfb for a display, flock for the sessions' locks.
+wine="wine wine64 wine32:i386 xvfb util-linux"
+# scripts/run.sh's screenshot: xwd, then convert.
+run="$build $wine x11-apps imagemagick"
+# The release: its version from git, its zip.
+release="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 git zip"
+# The tests: GoogleTest's sources; the release's checks (two builds at different times, the
+# zip's members); the program compiled as by Visual Studio (clang-cl, lld-link and llvm-rc,
+# Wine's headers and import libraries).
+test="$build $wine $release googletest faketime unzip clang-tools-14 lld-14 llvm-14 libwine-dev
+libwine-dev:i386"
+# The benchmark: the PCI and USB ID lists its devices are named from, gnuplot for the chart.
+bench="$build $wine pci.ids usb.ids gnuplot-nox"
+
+all="$run $test $bench"
+case "${1:-}" in
+run | release | test | bench | all)
+    eval "packages=\$$1"
+    shift
+    ;;
+*) packages=$all ;;
+esac
 packages="$packages $*"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if echo "$packages" | grep -q ':i386' && ! dpkg --print-foreign-architectures | grep -qx i386
+then
     $sudo dpkg --add-architecture i386
     need_update=1
 fi
 
 missing=""
 for p in $packages; do
+    case " $missing " in *" $p "*) continue ;; esac
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
         missing="$missing $p"
     fi
@@ -34,6 +57,7 @@ done
 if [ -n "$missing" ]; then
     echo "setup: installing$missing"
     $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+    # shellcheck disable=SC2086
     DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq $missing
 elif [ "${need_update:-0}" = 1 ]; then
     $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq

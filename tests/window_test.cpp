@@ -392,48 +392,4 @@ TEST_F(MainWindowTest, CommandsAndButtons) {
     }
 }
 
-BOOL CALLBACK CollectName(HMODULE, LPCWSTR type, LPWSTR name, LONG_PTR names) {
-    LPCWSTR id = name ? name : type; // the type itself when listing types
-    reinterpret_cast<std::vector<ULONG_PTR>*>(names)->push_back(
-        IS_INTRESOURCE(id) ? reinterpret_cast<ULONG_PTR>(id) : 0);
-    return TRUE;
-}
-
-BOOL CALLBACK CollectType(HMODULE module, LPWSTR type, LONG_PTR names) {
-    return CollectName(module, type, nullptr, names);
-}
-
-// One icon group, 101, holding one 256 x 256 image of 32 bits; no other resource.
-TEST(ProgramResourcesTest, OnlyOneIconGroupWithOne256PixelImage) {
-    wchar_t path[MAX_PATH] = {};
-    ASSERT_GT(GetEnvironmentVariableW(L"HALVORAN_EXE", path, ARRAYSIZE(path)), 0u);
-    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, module) << GetLastError();
-    std::vector<ULONG_PTR> types, groups, images;
-    EnumResourceTypesW(module, CollectType, reinterpret_cast<LONG_PTR>(&types));
-    EXPECT_EQ(std::vector<ULONG_PTR>({3, 14}), types); // image, group
-    EnumResourceNamesW(module, RT_GROUP_ICON, CollectName, reinterpret_cast<LONG_PTR>(&groups));
-    EXPECT_EQ(std::vector<ULONG_PTR>{101}, groups);
-    EnumResourceNamesW(module, RT_ICON, CollectName, reinterpret_cast<LONG_PTR>(&images));
-    ASSERT_EQ(1u, images.size());
-
-    // The group: reserved, type 1, count 1, then the entry: width and height 0 (256), colours,
-    // reserved, planes, 32 bits per pixel, size, image identifier.
-    HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(101), RT_GROUP_ICON);
-    ASSERT_NE(nullptr, group);
-    ASSERT_EQ(6u + 14, SizeofResource(module, group));
-    const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
-    EXPECT_EQ(0, memcmp(dir, "\0\0\1\0\1\0\0\0", 8));
-    EXPECT_EQ(32, dir[12]);
-    EXPECT_EQ(images[0], static_cast<ULONG_PTR>(dir[18] | dir[19] << 8));
-
-    HRSRC imageInfo = FindResourceW(module, MAKEINTRESOURCEW(images[0]), RT_ICON);
-    ASSERT_NE(nullptr, imageInfo);
-    ASSERT_GE(SizeofResource(module, imageInfo), 40u);
-    const BYTE* image = static_cast<const BYTE*>(LockResource(LoadResource(module, imageInfo)));
-    EXPECT_EQ(0, memcmp(image, "\x89PNG\r\n\x1a\n", 8));
-    EXPECT_EQ(0, memcmp(image + 12, "IHDR\0\0\1\0\0\0\1\0", 12)) << "256 x 256";
-    FreeLibrary(module);
-}
-
 } // namespace
