@@ -1,16 +1,11 @@
 // The export driven through Wine's real save dialog and message boxes: a second thread plays the
 // user (types a name, presses Save, answers the overwrite prompt, reads the outcome, presses OK).
 
-#include <gtest/gtest.h>
-
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
-#include <stdio.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "report/export.h"
 #include "test_devices.h"
@@ -19,22 +14,12 @@
 
 namespace {
 
-const std::wstring kMarkAndHeader = L"\xFEFF"
-                                    L"Liste de tous les p\u00e9riph\u00e9riques pr\u00e9sents\r\n" +
-                                    std::wstring(40, L'=') + L"\r\n\r\n";
-
-std::wstring RecordText(const ListedDevice& d) {
-    return L"]\r\nNom du p\u00e9riph\u00e9rique : " + d.name + L"\r\nID Mat\u00e9riel : " +
-           d.hardwareId + L"\r\nFabricant : " + d.manufacturer + L"\r\nPilote associ\u00e9 : " +
-           d.driverFile + L"\r\n\r\n";
-}
-
 // The report of the devices present now, as the system describes them, spelled here.
 Bytes ReportOfPresentDevices(DWORD* count) {
-    std::wstring report = kMarkAndHeader;
+    std::wstring report = kReportHead;
     const std::vector<ListedDevice> devices = ReadPresentDevices(nullptr);
     for (size_t i = 0; i < devices.size(); ++i) {
-        report += L"[" + std::to_wstring(i + 1) + RecordText(devices[i]);
+        report += ReportRecord(i + 1, devices[i]);
     }
     *count = static_cast<DWORD>(devices.size());
     return Units(report);
@@ -42,16 +27,6 @@ Bytes ReportOfPresentDevices(DWORD* count) {
 
 bool Contains(const Bytes& bytes, const Bytes& part) {
     return std::search(bytes.begin(), bytes.end(), part.begin(), part.end()) != bytes.end();
-}
-
-Bytes ReadBytes(const std::wstring& path) {
-    Bytes bytes(4 << 20);
-    FILE* in = _wfopen(path.c_str(), L"rb");
-    bytes.resize(in != nullptr ? fread(bytes.data(), 1, bytes.size(), in) : 0);
-    if (in != nullptr) {
-        fclose(in);
-    }
-    return bytes;
 }
 
 bool Exists(const std::wstring& path) {
@@ -200,15 +175,14 @@ bool MakeFullDiskLink(const std::wstring& path) {
 }
 
 // A device with every field accented or beyond the BMP, and one with 511-unit texts.
-const std::wstring kOddName = L"Carte r\u00e9seau (contr\u00f4leur \u00ab\u00a0\u00e9l\u00e8ve"
-                              L"\u00a0\u00bb) \U0001F600 \u4e2d\u6587";
-const std::wstring kOddHardwareId = L"PCI\\VEN_8086&DEV_10D3&SUBSYS_07D015AD&REV_00";
-const std::wstring kOddManufacturer = L"Soci\u00e9t\u00e9 fran\u00e7aise d'\u00e9lectronique";
-const std::wstring kOddDriverFile = L"pilote_r\u00e9seau \u00e0 \u00e9t\u00e9.sys";
-const wchar_t kOddService[] = L"HalvTestExportSvc";
+const ListedDevice kOdd = {L"Carte r\u00e9seau (contr\u00f4leur \u00ab\u00a0\u00e9l\u00e8ve"
+                           L"\u00a0\u00bb) \U0001F600 \u4e2d\u6587",
+                           L"PCI\\VEN_8086&DEV_10D3&SUBSYS_07D015AD&REV_00",
+                           L"Soci\u00e9t\u00e9 fran\u00e7aise d'\u00e9lectronique",
+                           L"pilote_r\u00e9seau \u00e0 \u00e9t\u00e9.sys"};
 const std::wstring kLongText = L"Contr\u00f4leur audio " + std::wstring(494, L'\u00e9');
 
-TestDevice g_odd = {INVALID_HANDLE_VALUE, {}, {}}, g_long = g_odd;
+TestDevice g_odd, g_long;
 
 class ExportTest : public ::testing::Test {
   protected:
@@ -217,16 +191,8 @@ class ExportTest : public ::testing::Test {
             return;
         }
         RemoveLeftoverTestData();
-        std::wstring image = L"\\SystemRoot\\System32\\drivers\\" + kOddDriverFile;
-        std::wstring oddIds = kOddHardwareId + L'\0' + L"PCI\\VEN_8086" + L'\0';
-        ASSERT_TRUE(WriteTestService(kOddService, REG_EXPAND_SZ, image.c_str(),
-                                     static_cast<DWORD>((image.size() + 1) * sizeof(wchar_t))));
-        ASSERT_TRUE(CreateTestDevice(TestCategoryGuid(1), L"HALVORAN_TEST_EXPORT_ODD", &g_odd));
-        ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_FRIENDLYNAME, kOddName.c_str()));
-        ASSERT_TRUE(SetTestDeviceProperty(&g_odd, SPDRP_HARDWAREID, oddIds.c_str(),
-                                          static_cast<DWORD>((oddIds.size() + 1) * 2)));
-        ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_MFG, kOddManufacturer.c_str()));
-        ASSERT_TRUE(SetTestDeviceText(&g_odd, SPDRP_SERVICE, kOddService));
+        ASSERT_TRUE(CreateShownTestDevice(TestCategoryGuid(1), L"HALVORAN_TEST_EXPORT_ODD", kOdd,
+                                          L"HalvTestExportSvc", &g_odd));
         ASSERT_TRUE(CreateTestDevice(TestCategoryGuid(6), L"HALVORAN_TEST_EXPORT_LONG", &g_long));
         ASSERT_TRUE(SetTestDeviceText(&g_long, SPDRP_DEVICEDESC, kLongText.c_str()));
         ASSERT_TRUE(SetTestDeviceText(&g_long, SPDRP_MFG, kLongText.c_str()));
@@ -239,9 +205,7 @@ class ExportTest : public ::testing::Test {
     void SetUp() override {
         SKIP_UNLESS_SYSTEM_CHANGES_ALLOWED("creates devices and registry keys; the save dialog "
                                            "records its folders in the user's registry");
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(ARRAYSIZE(temp), temp);
-        folder_ = std::wstring(temp) + L"halvoran_export_test\\";
+        folder_ = TempPath(L"halvoran_export_test\\");
         CreateDirectoryW(folder_.c_str(), nullptr);
         ASSERT_TRUE(Exists(folder_));
         owner_ = CreateWindowExW(0, L"Static", L"Halvoran", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
@@ -366,13 +330,13 @@ TEST_F(ExportTest, ThroughTheSaveDialog) {
             EXPECT_TRUE(run.closedAtBox || c.before == kLockedFile || c.before == kFullDisk)
                 << "the file is closed before the message";
         }
-        const Bytes after = ReadBytes(written);
+        const Bytes after = FileBytes(written);
         switch (c.after) {
         case kReport:
             EXPECT_TRUE(report == after) << after.size() << " bytes for " << report.size();
             break;
         case kHeaderOnly:
-            EXPECT_TRUE(Units(kMarkAndHeader) == after);
+            EXPECT_TRUE(Units(kReportHead) == after);
             break;
         case kMarkOnly:
             EXPECT_TRUE(Bytes({0xFF, 0xFE}) == after);
@@ -398,11 +362,11 @@ TEST_F(ExportTest, ReportHoldsEveryTextWhole) {
     const std::wstring path = folder_ + L"textes.txt";
     ExportRun run = Export(owner_, path, false, path);
     EXPECT_EQ(1, run.result);
-    const Bytes written = ReadBytes(path);
+    const Bytes written = FileBytes(path);
     DeleteFileW(path.c_str());
-    EXPECT_TRUE(Contains(
-        written, Units(RecordText({kOddName, kOddHardwareId, kOddManufacturer, kOddDriverFile}))));
-    EXPECT_TRUE(Contains(written, Units(RecordText({kLongText, L"N/A", kLongText, L"N/A"}))));
+    for (const ListedDevice& device : {kOdd, ListedDevice{kLongText, L"N/A", kLongText, L"N/A"}}) {
+        EXPECT_TRUE(Contains(written, Units(ReportRecord(0, device).substr(2)))) << device;
+    }
     EXPECT_TRUE(Contains(written, {0x3D, 0xD8, 0x00, 0xDE})) << "U+1F600 as its surrogate pair";
 }
 

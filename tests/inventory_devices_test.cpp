@@ -1,12 +1,8 @@
 // Device enumeration, property reading and driver file resolution through Wine's real SetupAPI
 // and registry, on devices and services this test creates in its private prefix.
 
-#include <gtest/gtest.h>
 #include <algorithm>
-#include <vector>
-#include <wchar.h>
 
-#include "inventory/device_enum.h"
 #include "inventory/driver_file.h"
 #include "test_devices.h"
 #include "test_text.h"
@@ -64,6 +60,8 @@ const std::wstring kService256 = L"HalvTest" + Repeat(L's', 248) + L"x"; // 256 
 const std::wstring kMulti = std::wstring(L"C:\\a\\multi.sys\0C:\\b\\o.sys\0", 27);
 const DWORD kDword = 0x1234;
 
+enum { kName, kId, kMaker, kDriver }; // a record's fields, in order
+
 // What one test device holds and the record it must give, each part named where it is set.
 struct DeviceCase {
     explicit DeviceCase(const char* what) : what(what) {}
@@ -78,21 +76,8 @@ struct DeviceCase {
         this->image = image;
         return With(SPDRP_SERVICE, T(name));
     }
-    // The record expected; unnamed fields keep their defaults.
-    DeviceCase& Name(const WCHAR* text) {
-        shown[0] = text;
-        return *this;
-    }
-    DeviceCase& HardwareId(const WCHAR* text) {
-        shown[1] = text;
-        return *this;
-    }
-    DeviceCase& Maker(const WCHAR* text) {
-        shown[2] = text;
-        return *this;
-    }
-    DeviceCase& Driver(const WCHAR* text) {
-        shown[3] = text;
+    DeviceCase& Shows(int field, const WCHAR* text) { // fields not named keep their defaults
+        shown[field] = text;
         return *this;
     }
 
@@ -113,63 +98,63 @@ TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
             .With(SPDRP_HARDWAREID, T(kIdsFit))
             .With(SPDRP_MFG, T(L"Intel Corporation"))
             .Service(L"HalvTestSz", REG_SZ, T(L"\\SystemRoot\\System32\\drivers\\halvtest.sys"))
-            .Name(L"Carte r\u00e9seau Intel(R)")
-            .HardwareId(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02")
-            .Maker(L"Intel Corporation")
-            .Driver(L"halvtest.sys"),
+            .Shows(kName, L"Carte r\u00e9seau Intel(R)")
+            .Shows(kId, L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02")
+            .Shows(kMaker, L"Intel Corporation")
+            .Shows(kDriver, L"halvtest.sys"),
         DeviceCase("description only")
             .With(SPDRP_DEVICEDESC, T(L"Contr\u00f4leur h\u00f4te"))
-            .Name(L"Contr\u00f4leur h\u00f4te"),
+            .Shows(kName, L"Contr\u00f4leur h\u00f4te"),
         DeviceCase("nothing at all"),
         DeviceCase("empty texts are kept, description not consulted")
             .With(SPDRP_FRIENDLYNAME, T(L""))
             .With(SPDRP_DEVICEDESC, T(L"Desc"))
             .With(SPDRP_HARDWAREID, {L"\0", 4})
             .With(SPDRP_MFG, T(L""))
-            .Name(L"")
-            .HardwareId(L"")
-            .Maker(L""),
+            .Shows(kName, L"")
+            .Shows(kId, L"")
+            .Shows(kMaker, L""),
         DeviceCase("511-unit friendly name kept")
             .With(SPDRP_FRIENDLYNAME, T(kF511))
             .With(SPDRP_DEVICEDESC, T(L"Desc"))
-            .Name(kF511.c_str()),
+            .Shows(kName, kF511.c_str()),
         DeviceCase("512-unit friendly name falls back")
             .With(SPDRP_FRIENDLYNAME, T(kF512))
             .With(SPDRP_DEVICEDESC, T(L"Desc"))
-            .Name(L"Desc"),
+            .Shows(kName, L"Desc"),
         DeviceCase("512-unit friendly name, no description").With(SPDRP_FRIENDLYNAME, T(kF512)),
         DeviceCase("hardware IDs over 1024 bytes")
             .With(SPDRP_HARDWAREID, Raw(kIdsLong, 520))
             .With(SPDRP_MFG, T(L"Logitech, Inc."))
-            .Maker(L"Logitech, Inc."),
+            .Shows(kMaker, L"Logitech, Inc."),
         DeviceCase("REG_EXPAND_SZ not expanded")
             .Service(L"HalvTestExp", REG_EXPAND_SZ,
                      T(L"%SystemRoot%\\System32\\DRIVERS\\HalvExp.SYS"))
-            .Driver(L"HalvExp.SYS"),
+            .Shows(kDriver, L"HalvExp.SYS"),
         DeviceCase("REG_MULTI_SZ refused")
             .Service(L"HalvTestMulti", REG_MULTI_SZ, {kMulti.data(), 54}),
         DeviceCase("REG_DWORD refused").Service(L"HalvTestDword", REG_DWORD, {&kDword, 4}),
         DeviceCase("quoted path and argument")
             .Service(L"HalvTestQ", REG_SZ, T(L"\"C:\\Program Files\\Halvoran\\service.exe\" -k"))
-            .Driver(L"service.exe\" -k"),
+            .Shows(kDriver, L"service.exe\" -k"),
         DeviceCase("no ImagePath").Service(L"HalvTestNoImg", REG_SZ, kNone),
         DeviceCase("no service key").With(SPDRP_SERVICE, T(L"HalvTestNoKey")),
         DeviceCase("empty service name").With(SPDRP_SERVICE, T(L"")),
         DeviceCase("ImagePath of 1023 units read whole")
             .Service(L"HalvTest1023", REG_SZ, T(kImage1023))
-            .Driver(L"f1023.sys"),
+            .Shows(kDriver, L"f1023.sys"),
         DeviceCase("ImagePath of 1024 units refused")
             .Service(L"HalvTest1024", REG_SZ, T(kImage1024)),
         DeviceCase("ImagePath of 2048 bytes without terminator")
             .Service(L"HalvTestRaw", REG_SZ, Raw(kImageRaw, 1024))
-            .Driver(L"raw.sys"),
+            .Shows(kDriver, L"raw.sys"),
         DeviceCase("ImagePath of an odd byte count keeps its last byte")
             .Service(L"HalvTestOdd", REG_SZ,
                      {kImageOdd.data(), static_cast<DWORD>(kImageOdd.size() * 2 - 1)})
-            .Driver(L"halvodd.sys"),
+            .Shows(kDriver, L"halvodd.sys"),
         DeviceCase("file name cut to the field")
             .Service(L"HalvTestLong", REG_SZ, T(kImageLong))
-            .Driver(kImageLongShown.c_str()),
+            .Shows(kDriver, kImageLongShown.c_str()),
     };
     std::vector<TestDevice> devices(ARRAYSIZE(cases));
     for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
@@ -190,23 +175,17 @@ TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
         const DeviceCase& c = cases[i];
         SCOPED_TRACE(c.what);
         ReadDeviceRecord(devices[i].set, &devices[i].data, &record);
-        EXPECT_WTEXT(c.shown[0], record.name);
-        EXPECT_WTEXT(c.shown[1], record.hardwareId);
-        EXPECT_WTEXT(c.shown[2], record.manufacturer);
-        EXPECT_WTEXT(c.shown[3], record.driverFile);
-        WCHAR out[kFieldCapacity];
-        EXPECT_EQ(wcscmp(c.shown[3], L"N/A") != 0 ? 1 : 0,
-                  GetDriverFileName(devices[i].set, &devices[i].data, out, ARRAYSIZE(out)));
         const WCHAR* fields[] = {record.name, record.hardwareId, record.manufacturer,
                                  record.driverFile};
-        for (const WCHAR* f : fields) {
-            for (size_t u = wcslen(f); u < kFieldCapacity; ++u) {
-                ASSERT_EQ(0, f[u]) << "unit " << u << " after " << Narrow(f);
+        for (int f = kName; f <= kDriver; ++f) {
+            EXPECT_WTEXT(c.shown[f], fields[f]);
+            for (size_t u = wcslen(fields[f]); u < kFieldCapacity; ++u) {
+                ASSERT_EQ(0, fields[f][u]) << "unit " << u << " after " << Narrow(fields[f]);
             }
         }
-    }
-    for (TestDevice& d : devices) {
-        RemoveTestDevice(&d);
+        WCHAR out[kFieldCapacity];
+        EXPECT_EQ(wcscmp(c.shown[kDriver], L"N/A") != 0 ? 1 : 0,
+                  GetDriverFileName(devices[i].set, &devices[i].data, out, ARRAYSIZE(out)));
     }
 }
 
@@ -226,7 +205,6 @@ TEST_F(InventoryTest, UnterminatedDataStayInsideTheirBuffers) {
     EXPECT_WTEXT(Repeat(L'n', 511), r.name);
     EXPECT_WTEXT(Repeat(L'n', 511), r.manufacturer);
     EXPECT_WTEXT(L"long_service.sys", r.driverFile);
-    RemoveTestDevice(&d);
 }
 
 void CollectRecord(void* context, DWORD position, const DeviceRecord* record) {
@@ -282,9 +260,6 @@ TEST_F(InventoryTest, CategoriesListTheirClassInOrder) {
         EXPECT_EQ(c.ours, ours);
     }
     EXPECT_EQ(CountPresentDevices(nullptr), WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr));
-    for (TestDevice& d : devices) {
-        RemoveTestDevice(&d);
-    }
 }
 
 void MustNotVisit(void*, DWORD, const DeviceRecord*) {

@@ -1,10 +1,8 @@
 // The rules that decide what the user sees, called directly: the category table, the record
 // defaults, the image-path rule, bounded text building, the detail text and the window's layout.
 
-#include <gtest/gtest.h>
 #include <wchar.h>
 
-#include "inventory/device_types.h"
 #include "inventory/driver_file.h"
 #include "inventory/text_format.h"
 #include "test_devices.h"

@@ -1,16 +1,11 @@
-// The report's bytes through a real file, expected bytes spelled here as Latin-1 or byte lists.
-
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <stdio.h>
+// The report's bytes through a real file, against the records as the tests spell them and bytes
+// spelled here as Latin-1 or byte lists.
 
 #include <algorithm>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "report/inventory_report.h"
+#include "test_devices.h"
 #include "test_text.h"
 
 namespace {
@@ -25,23 +20,8 @@ Bytes Latin1(const std::string& text) {
     return Units(std::u16string(c, c + text.size()));
 }
 
-const Bytes kMark = {0xFF, 0xFE};
-const Bytes kHeader = Latin1("Liste de tous les p\xE9riph\xE9riques pr\xE9sents\r\n" +
-                             std::string(40, '=') + "\r\n\r\n");
-
-struct Fields {
-    std::u16string name, hardwareId, manufacturer, driverFile;
-};
-
-Bytes ExpectedRecord(const std::string& ordinal, const Fields& f) {
-    return Latin1("[" + ordinal + "]\r\nNom du p\xE9riph\xE9rique : ") + Units(f.name) +
-           Latin1("\r\nID Mat\xE9riel : ") + Units(f.hardwareId) + Latin1("\r\nFabricant : ") +
-           Units(f.manufacturer) + Latin1("\r\nPilote associ\xE9 : ") + Units(f.driverFile) +
-           Latin1("\r\n\r\n");
-}
-
 // The fields as a reset and a read leave them: the units, then zeros to the capacity.
-DeviceRecord RecordOf(const Fields& f) {
+DeviceRecord RecordOf(const ListedDevice& f) {
     DeviceRecord record;
     ZeroMemory(&record, sizeof(record));
     std::copy(f.name.begin(), f.name.end(), record.name);
@@ -53,10 +33,8 @@ DeviceRecord RecordOf(const Fields& f) {
 
 // Every byte of a file after write ran on a fresh binary stream to it.
 Bytes Written(const std::function<void(FILE*)>& write) {
-    wchar_t path[MAX_PATH];
-    GetTempPathW(ARRAYSIZE(path) - 40, path);
-    wcscat(path, L"halvoran_report_test.txt");
-    FILE* stream = _wfopen(path, L"w+b");
+    const std::wstring path = TempPath(L"halvoran_report_test.txt");
+    FILE* stream = _wfopen(path.c_str(), L"w+b");
     if (stream == nullptr) {
         ADD_FAILURE() << "cannot create the file";
         return Bytes();
@@ -67,7 +45,7 @@ Bytes Written(const std::function<void(FILE*)>& write) {
     Bytes bytes(1 << 16);
     bytes.resize(fread(bytes.data(), 1, bytes.size(), stream));
     EXPECT_EQ(0, fclose(stream));
-    DeleteFileW(path);
+    DeleteFileW(path.c_str());
     return bytes;
 }
 
@@ -88,39 +66,40 @@ TEST(ReportTest, OneDefaultDeviceByteForByte) {
         WriteReportHeader(stream);
         WriteReportRecord(stream, 1, &record);
     });
-    EXPECT_TRUE(SameBytes(kMark + Latin1("Liste de tous les p\xE9riph\xE9riques pr\xE9sents\r\n"
-                                         "========================================\r\n\r\n"
-                                         "[1]\r\nNom du p\xE9riph\xE9rique : Inconnu\r\n"
-                                         "ID Mat\xE9riel : N/A\r\nFabricant : N/A\r\n"
-                                         "Pilote associ\xE9 : N/A\r\n\r\n"),
-                          bytes));
+    EXPECT_TRUE(
+        SameBytes(Bytes{0xFF, 0xFE} + Latin1("Liste de tous les p\xE9riph\xE9riques pr\xE9sents\r\n"
+                                             "========================================\r\n\r\n"
+                                             "[1]\r\nNom du p\xE9riph\xE9rique : Inconnu\r\n"
+                                             "ID Mat\xE9riel : N/A\r\nFabricant : N/A\r\n"
+                                             "Pilote associ\xE9 : N/A\r\n\r\n"),
+                  bytes));
 }
 
 // Records one after another, numbered without padding, each text whole and unconverted.
 TEST(ReportTest, RecordsAreWrittenUnitForUnit) {
-    const std::u16string k511 = std::u16string(508, u'k') + u"\u00e9\u00f4Z";
-    const Fields kTypical = {u"Carte r\u00e9seau Intel(R) 82574L Gigabit",
-                             u"PCI\\VEN_8086&DEV_10D3&SUBSYS_07D015AD", u"Intel Corporation",
-                             u"e1i63x64.sys"};
+    const std::wstring k511 = std::wstring(508, L'k') + L"\u00e9\u00f4Z";
+    const ListedDevice kTypical = {L"Carte r\u00e9seau Intel(R) 82574L Gigabit",
+                                   L"PCI\\VEN_8086&DEV_10D3&SUBSYS_07D015AD", L"Intel Corporation",
+                                   L"e1i63x64.sys"};
     const struct {
         DWORD ordinal;
-        Fields fields;
+        ListedDevice fields;
         Bytes spelled; // bytes the record must hold, spelled out
     } kCases[] = {
         {1, kTypical, Latin1("[1]\r\nNom du p\xE9riph\xE9rique : Carte r\xE9seau Intel(R)")},
-        {2, {u"\u00e9\u00e8\u00f4", u"\u00f4", u"", u"x"}, {0xE9, 0, 0xE8, 0, 0xF4, 0, 13, 0}},
-        {9, {u"\U0001F600", u"a\xD800z", u"\u20ac\u4e2d", u"\xFFFF"}, {0x3D, 0xD8, 0, 0xDE}},
-        {10, {u"a\nb\rc\x1A", u"%s %ls %lu %%", u"", u""}, Latin1("\r\n\r\n[10]\r\nNom")},
+        {2, {L"\u00e9\u00e8\u00f4", L"\u00f4", L"", L"x"}, {0xE9, 0, 0xE8, 0, 0xF4, 0, 13, 0}},
+        {9, {L"\U0001F600", L"a\xD800z", L"\u20ac\u4e2d", L"\xFFFF"}, {0x3D, 0xD8, 0, 0xDE}},
+        {10, {L"a\nb\rc\x1A", L"%s %ls %lu %%", L"", L""}, Latin1("\r\n\r\n[10]\r\nNom")},
         {4294967295u, {k511, k511, k511, k511}, Latin1("[4294967295]\r\nNom")},
     };
-    Bytes expected = kMark + kHeader;
+    Bytes expected = Units(kReportHead);
     Bytes bytes = Written([&](FILE* stream) {
         WriteReportMark(stream);
         WriteReportHeader(stream);
         for (const auto& c : kCases) {
             DeviceRecord record = RecordOf(c.fields);
             WriteReportRecord(stream, c.ordinal, &record);
-            expected = expected + ExpectedRecord(std::to_string(c.ordinal), c.fields);
+            expected = expected + Units(ReportRecord(c.ordinal, c.fields));
         }
     });
     EXPECT_TRUE(SameBytes(expected, bytes));
@@ -133,9 +112,9 @@ TEST(ReportTest, RecordsAreWrittenUnitForUnit) {
 
 // A field that lost its terminator is taken to its own capacity and no further.
 TEST(ReportTest, UnterminatedFieldStopsAtItsCapacity) {
-    DeviceRecord record = RecordOf({u"n", u"", u"m", u"d"});
+    DeviceRecord record = RecordOf({L"n", L"", L"m", L"d"});
     std::fill(record.hardwareId, record.hardwareId + kFieldCapacity, L'x');
-    EXPECT_TRUE(SameBytes(ExpectedRecord("1", {u"n", std::u16string(511, u'x'), u"m", u"d"}),
+    EXPECT_TRUE(SameBytes(Units(ReportRecord(1, {L"n", Repeat(L'x', 511), L"m", L"d"})),
                           Written([&](FILE* stream) { WriteReportRecord(stream, 1, &record); })));
 }
 

@@ -1,23 +1,16 @@
 // The main window used for a long while: category changes and exports, again and again, leave
 // the process holding no more kernel handles and no more windows than before.
 
-#include <gtest/gtest.h>
-
 #include <windows.h>
 #include <commctrl.h>
-#include <setupapi.h>
-#include <stdio.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 
-#include "inventory/device_enum.h"
-#include "inventory/device_types.h"
 #include "report/export.h"
 #include "support/process_counters.h"
 #include "test_devices.h"
-#include "ui/main_window.h"
+#include "test_text.h"
+#include "test_ui.h"
 
 namespace {
 
@@ -46,27 +39,11 @@ void PumpMessages() {
     }
 }
 
-std::wstring TempFilePath(const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(ARRAYSIZE(folder), folder);
-    return std::wstring(folder) + name;
-}
-
-LONGLONG FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
-        return -1;
-    }
-    return (static_cast<LONGLONG>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
-}
-
 // One device in the class of each category with a class, each with a service whose ImagePath the
 // fill reads, so that every category change opens and closes registry keys.
 const wchar_t* const kSoakDevices[] = {L"HALVORAN_TEST_SOAK_NET", L"HALVORAN_TEST_SOAK_DISK",
                                        L"HALVORAN_TEST_SOAK_HDC", L"HALVORAN_TEST_SOAK_DISPLAY",
                                        L"HALVORAN_TEST_SOAK_USB", L"HALVORAN_TEST_SOAK_MEDIA"};
-const wchar_t kSoakService[] = L"HalvTestSoakSvc";
-const wchar_t kSoakImagePath[] = L"\\SystemRoot\\System32\\drivers\\halvsoak.sys";
 
 class SoakTest : public ::testing::Test {
   protected:
@@ -76,15 +53,12 @@ class SoakTest : public ::testing::Test {
         }
         RemoveLeftoverTestData();
         RegisterMainWindowClass(GetModuleHandleW(nullptr));
-        ASSERT_TRUE(
-            WriteTestService(kSoakService, REG_EXPAND_SZ, kSoakImagePath, sizeof(kSoakImagePath)));
         for (size_t i = 0; i < ARRAYSIZE(kSoakDevices); ++i) {
-            TestDevice* device = &devices_[i];
-            ASSERT_TRUE(CreateTestDevice(TestCategoryGuid(static_cast<int>(i) + 1), kSoakDevices[i],
-                                         device));
-            ASSERT_TRUE(SetTestDeviceText(device, SPDRP_DEVICEDESC, kSoakDevices[i]));
-            ASSERT_TRUE(SetTestDeviceText(device, SPDRP_MFG, L"Halvoran (Test)"));
-            ASSERT_TRUE(SetTestDeviceText(device, SPDRP_SERVICE, kSoakService));
+            const ListedDevice shown = {kSoakDevices[i], L"ROOT\\HALVORAN", L"Halvoran (Test)",
+                                        L"halvsoak.sys"};
+            ASSERT_TRUE(CreateShownTestDevice(TestCategoryGuid(static_cast<int>(i) + 1),
+                                              kSoakDevices[i], shown, L"HalvTestSoakSvc",
+                                              &devices_[i]));
         }
     }
     static void TearDownTestSuite() {
@@ -110,7 +84,7 @@ TEST_F(SoakTest, CountersSeeWhatIsOpenedAndClosed) {
     FILE* file = nullptr;
     HDEVINFO set = INVALID_HANDLE_VALUE;
     HWND window = nullptr;
-    std::wstring path = TempFilePath(L"halvoran-soak-counter.txt");
+    std::wstring path = TempPath(L"halvoran-soak-counter.txt");
     const struct {
         const char* what;
         std::function<void()> open;
@@ -152,41 +126,37 @@ TEST_F(SoakTest, CategoryChangesAndExportsLeaveNoHandleOrWindowBehind) {
     ASSERT_NE(nullptr, window);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     PumpMessages();
-    std::wstring path = TempFilePath(L"halvoran-soak-export.txt");
+    std::wstring path = TempPath(L"halvoran-soak-export.txt");
 
     // What each category lists, and what an export writes, as the system sees it now.
     DWORD expectedRows[kDeviceCategoryCount];
     for (int c = 0; c < kDeviceCategoryCount; ++c) {
         expectedRows[c] = CountPresentDevices(TestCategoryGuid(c));
     }
-    auto changeCategory = [&](int index) {
-        SendMessageW(g_categoryCombo, CB_SETCURSEL, index, 0);
-        SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_CATEGORY_COMBO, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(g_categoryCombo));
-        PumpMessages();
-    };
 
     // One round first: what the system sets up once per process is then already there.
     for (int c = 0; c < kDeviceCategoryCount; ++c) {
-        changeCategory(c);
+        ChooseCategory(window, c);
+        PumpMessages();
     }
     DWORD count = 0;
     ASSERT_EQ(kExportWritten, WriteInventoryFile(path.c_str(), &count));
-    LONGLONG reportSize = FileSize(path);
-    ASSERT_GT(reportSize, 0);
+    const Bytes report = FileBytes(path);
+    ASSERT_FALSE(report.empty());
 
     DWORD handlesBefore = CountOwnHandles();
     DWORD windowsBefore = CountOwnWindows();
     for (int i = 0; i < kCategoryChanges; ++i) {
         int index = (i + 1) % kDeviceCategoryCount;
-        changeCategory(index);
+        ChooseCategory(window, index);
+        PumpMessages();
         DWORD rows = static_cast<DWORD>(SendMessageW(g_deviceList, LVM_GETITEMCOUNT, 0, 0));
         ASSERT_EQ(expectedRows[index], rows) << "change " << i << " to category " << index;
     }
     for (int i = 0; i < kExports; ++i) {
         ASSERT_EQ(kExportWritten, WriteInventoryFile(path.c_str(), &count)) << "export " << i;
         ASSERT_EQ(expectedRows[0], count) << "export " << i;
-        ASSERT_EQ(reportSize, FileSize(path)) << "export " << i;
+        ASSERT_TRUE(report == FileBytes(path)) << "export " << i;
     }
     EXPECT_EQ(handlesBefore, CountOwnHandles());
     EXPECT_EQ(windowsBefore, CountOwnWindows());

@@ -88,12 +88,16 @@ bool SetTestDeviceText(TestDevice* device, DWORD property, const WCHAR* text) {
 }
 
 void RemoveTestDevice(TestDevice* device) {
-    if (device->set == INVALID_HANDLE_VALUE || device->set == nullptr) { // none made
+    if (device->set == INVALID_HANDLE_VALUE) { // none made, or removed already
         return;
     }
     SetupDiRemoveDevice(device->set, &device->data);
     SetupDiDestroyDeviceInfoList(device->set);
     device->set = INVALID_HANDLE_VALUE;
+}
+
+TestDevice::~TestDevice() {
+    RemoveTestDevice(this);
 }
 
 bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD bytes) {
@@ -160,10 +164,50 @@ std::ostream& operator<<(std::ostream& out, const ListedDevice& device) {
                << Narrow(device.manufacturer) << " | " << Narrow(device.driverFile) << "}";
 }
 
+bool CreateShownTestDevice(const GUID* classGuid, const WCHAR* name, const ListedDevice& shown,
+                           const WCHAR* service, TestDevice* device) {
+    const std::wstring ids = shown.hardwareId + L'\0' + L"HALVORAN\\SECOND_ID" + L'\0';
+    const std::wstring image = L"\\SystemRoot\\System32\\drivers\\" + shown.driverFile;
+    return WriteTestService(service, REG_EXPAND_SZ, image.c_str(),
+                            static_cast<DWORD>((image.size() + 1) * sizeof(WCHAR))) &&
+           CreateTestDevice(classGuid, name, device) &&
+           SetTestDeviceText(device, SPDRP_FRIENDLYNAME, shown.name.c_str()) &&
+           SetTestDeviceProperty(device, SPDRP_HARDWAREID, ids.c_str(),
+                                 static_cast<DWORD>((ids.size() + 1) * sizeof(WCHAR))) &&
+           SetTestDeviceText(device, SPDRP_MFG, shown.manufacturer.c_str()) &&
+           SetTestDeviceText(device, SPDRP_SERVICE, service);
+}
+
 std::wstring DetailsOf(const ListedDevice& d) {
     return L"Nom du p\u00e9riph\u00e9rique : " + d.name + L"\r\nID Mat\u00e9riel (Hardware ID) : " +
            d.hardwareId + L"\r\nFabricant (Vendor) : " + d.manufacturer +
            L"\r\nPilote associ\u00e9 : " + d.driverFile;
+}
+
+const std::wstring kReportHead = L"\xFEFF"
+                                 L"Liste de tous les p\u00e9riph\u00e9riques pr\u00e9sents\r\n" +
+                                 std::wstring(40, L'=') + L"\r\n\r\n";
+
+std::wstring ReportRecord(unsigned long number, const ListedDevice& d) {
+    return L"[" + std::to_wstring(number) + L"]\r\nNom du p\u00e9riph\u00e9rique : " + d.name +
+           L"\r\nID Mat\u00e9riel : " + d.hardwareId + L"\r\nFabricant : " + d.manufacturer +
+           L"\r\nPilote associ\u00e9 : " + d.driverFile + L"\r\n\r\n";
+}
+
+std::wstring TempPath(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(ARRAYSIZE(folder), folder);
+    return std::wstring(folder) + name;
+}
+
+Bytes FileBytes(const std::wstring& path) {
+    Bytes bytes(4 << 20);
+    FILE* in = _wfopen(path.c_str(), L"rb");
+    bytes.resize(in != nullptr ? fread(bytes.data(), 1, bytes.size(), in) : 0);
+    if (in != nullptr) {
+        fclose(in);
+    }
+    return bytes;
 }
 
 // A property that fits in 1024 bytes, up to its first zero unit and never past 511 units.

@@ -43,16 +43,19 @@ std::wstring GuidText(const GUID& guid);
 // A GUID of a setup class that no device of the system belongs to.
 extern const GUID kTestEmptyClassGuid;
 
+// A device made for the test; one still there when it goes is removed then.
 struct TestDevice {
-    HDEVINFO set;
-    SP_DEVINFO_DATA data;
-    WCHAR instanceId[200];
+    TestDevice() = default;
+    TestDevice(const TestDevice&) = delete;
+    ~TestDevice();
+    HDEVINFO set = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA data = {};
+    WCHAR instanceId[200] = {};
 };
 
-// Creates and registers ROOT\<name>\0000 in the given setup class, with no property set.
-// Names start with HALVORAN_TEST so that RemoveLeftoverTestData finds them. Fails where
-// SystemChangesAllowed() is false, as WriteTestService does; RemoveLeftoverTestData then does
-// nothing.
+// Creates and registers ROOT\<name>\0000 in the given setup class, with no property set. Names
+// start with HALVORAN_TEST so that RemoveLeftoverTestData finds them. Fails, as WriteTestService
+// does, where SystemChangesAllowed() is false.
 bool CreateTestDevice(const GUID* classGuid, const WCHAR* name, TestDevice* device);
 
 // Stores a property exactly as given: text properties take their terminator in bytes.
@@ -80,8 +83,21 @@ struct ListedDevice {
 };
 std::ostream& operator<<(std::ostream& out, const ListedDevice& device);
 
+// Creates a device that must read as shown: its friendly name, its hardware IDs (shown's, then
+// another), its maker, and the service whose ImagePath (REG_EXPAND_SZ) ends in its driver file.
+bool CreateShownTestDevice(const GUID* classGuid, const WCHAR* name, const ListedDevice& shown,
+                           const WCHAR* service, TestDevice* device);
+
 // The detail pane's four labelled lines for a device.
 std::wstring DetailsOf(const ListedDevice& device);
+
+// The report's byte order mark and heading, and a device's record under its number.
+extern const std::wstring kReportHead;
+std::wstring ReportRecord(unsigned long number, const ListedDevice& device);
+
+// A file of that name in the temporary folder, and every byte of a file (none when unreadable).
+std::wstring TempPath(const wchar_t* name);
+std::vector<unsigned char> FileBytes(const std::wstring& path);
 
 // The present devices of the class (every class when null), in the system's order.
 std::vector<ListedDevice> ReadPresentDevices(const GUID* classGuid);

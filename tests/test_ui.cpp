@@ -26,6 +26,12 @@ std::wstring CellText(HWND list, int row, int column) {
     return text;
 }
 
+void ChooseCategory(HWND window, int row) {
+    SendMessageW(g_categoryCombo, CB_SETCURSEL, row, 0);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_CATEGORY_COMBO, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(g_categoryCombo));
+}
+
 std::string DescribeLayout(const ControlPlacement* p) {
     std::string text;
     for (int i = 0; i < kControlCount; ++i) {

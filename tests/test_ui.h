@@ -16,6 +16,9 @@ std::wstring ClassName(HWND window);
 // The text of a list-view cell (column 0: the item itself).
 std::wstring CellText(HWND list, int row, int column);
 
+// Chooses a category row in the main window's selector, as a user does: the window is told.
+void ChooseCategory(HWND window, int row);
+
 // The five controls' places in slot order, as "x,y widthxheight | ...".
 std::string DescribeLayout(const ControlPlacement* places);
 
