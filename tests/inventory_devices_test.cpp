@@ -44,19 +44,20 @@ class InventoryTest : public ::testing::Test {
 
 // Texts kept alive for the tables. The registry adds a terminator left out of the size when one
 // follows the data in memory, so "unterminated" data are followed by an extra unit here.
-const std::wstring kF511 = Repeat(L'f', 511), kF512 = Repeat(L'g', 512);
-const std::wstring kN512 = Repeat(L'n', 512) + L"x";
+const std::wstring kF511 = std::wstring(511, L'f'), kF512 = std::wstring(512, L'g');
+const std::wstring kN512 = std::wstring(512, L'n') + L"x";
 const std::wstring kIdsFit = std::wstring(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02\0"
                                           L"PCI\\VEN_8086&DEV_100E\0",
                                           67);
-const std::wstring kIdsLong = Repeat(L'I', 520); // 1040 bytes
-const std::wstring kImage1023 = L"C:\\" + Repeat(L'd', 1010) + L"\\f1023.sys";
-const std::wstring kImage1024 = L"C:\\" + Repeat(L'd', 1011) + L"\\f1024.sys";
-const std::wstring kImageRaw = L"C:\\" + Repeat(L'e', 1012) + L"\\raw.sysXY";   // 2048 bytes used
+const std::wstring kIdsLong = std::wstring(520, L'I'); // 1040 bytes
+const std::wstring kImage1023 = L"C:\\" + std::wstring(1010, L'd') + L"\\f1023.sys";
+const std::wstring kImage1024 = L"C:\\" + std::wstring(1011, L'd') + L"\\f1024.sys";
+const std::wstring kImageRaw =
+    L"C:\\" + std::wstring(1012, L'e') + L"\\raw.sysXY";                        // 2048 bytes used
 const std::wstring kImageOdd = L"\\SystemRoot\\System32\\drivers\\halvodd.sys"; // less 1 byte
-const std::wstring kImageLong = L"C:\\x\\" + Repeat(L'q', 600) + L".sys";
-const std::wstring kImageLongShown = Repeat(L'q', 511);
-const std::wstring kService256 = L"HalvTest" + Repeat(L's', 248) + L"x"; // 256 units used
+const std::wstring kImageLong = L"C:\\x\\" + std::wstring(600, L'q') + L".sys";
+const std::wstring kImageLongShown = std::wstring(511, L'q');
+const std::wstring kService256 = L"HalvTest" + std::wstring(248, L's') + L"x"; // 256 units used
 const std::wstring kMulti = std::wstring(L"C:\\a\\multi.sys\0C:\\b\\o.sys\0", 27);
 const DWORD kDword = 0x1234;
 
@@ -202,8 +203,8 @@ TEST_F(InventoryTest, UnterminatedDataStayInsideTheirBuffers) {
     DeviceRecord r;
     memset(&r, 0x41, sizeof(r));
     ReadDeviceRecord(d.set, &d.data, &r);
-    EXPECT_WTEXT(Repeat(L'n', 511), r.name);
-    EXPECT_WTEXT(Repeat(L'n', 511), r.manufacturer);
+    EXPECT_WTEXT(std::wstring(511, L'n'), r.name);
+    EXPECT_WTEXT(std::wstring(511, L'n'), r.manufacturer);
     EXPECT_WTEXT(L"long_service.sys", r.driverFile);
 }
 

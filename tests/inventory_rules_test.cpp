@@ -80,14 +80,14 @@ TEST(FileNameFromImagePath, EdgeCases) {
 }
 
 TEST(FileNameFromImagePath, CutToCapacityAndStillFound) {
-    const std::wstring path = L"\"C:\\d\\" + Repeat(L'n', 600) + L"\"";
+    const std::wstring path = L"\"C:\\d\\" + std::wstring(600, L'n') + L"\"";
     const DWORD capacities[] = {512, 8, 2, 1};
     for (DWORD capacity : capacities) {
         SCOPED_TRACE(capacity);
         WCHAR out[kFieldCapacity + 1];
         wmemset(out, L'#', ARRAYSIZE(out));
         EXPECT_EQ(1, FileNameFromImagePath(path.c_str(), out, capacity));
-        EXPECT_WTEXT(Repeat(L'n', capacity - 1), out);
+        EXPECT_WTEXT(std::wstring(capacity - 1, L'n'), out);
         EXPECT_EQ(L'#', out[capacity]) << "wrote past the capacity";
     }
     WCHAR out[4] = L"xyz";
@@ -134,7 +134,7 @@ TEST(FileNameFromImagePathData, TextEndsWithTheData) {
         const size_t stored = (wcslen(c.data) + 1) * sizeof(WCHAR);
         memcpy(buffer, c.data, c.bytes <= stored ? c.bytes : 0);
         WCHAR out[kFieldCapacity + 1] = L"N/A";
-        const std::wstring shown = c.shown ? c.shown : Repeat(kHeld, 512);
+        const std::wstring shown = c.shown ? c.shown : std::wstring(512, kHeld);
         EXPECT_EQ(shown != L"N/A",
                   FileNameFromImagePathData(buffer, c.capacity, c.bytes, out, ARRAYSIZE(out)));
         EXPECT_WTEXT(shown, out);
@@ -200,7 +200,7 @@ TEST(ControlLayout, ForEachClientSize) {
 
 // Each field as it is, percent signs included, under its label; the whole cut to 2047 units.
 TEST(DetailTextTest, FourLabelledLinesCutToTheCapacity) {
-    const std::wstring k511 = Repeat(L'x', 511);
+    const std::wstring k511 = std::wstring(511, L'x');
     std::wstring pairs = L"a"; // 511 units; the 2047th unit of the text is a pair's first half
     for (int i = 0; i < 255; ++i) {
         pairs += L"\U0001F5A5";

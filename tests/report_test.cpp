@@ -114,7 +114,7 @@ TEST(ReportTest, RecordsAreWrittenUnitForUnit) {
 TEST(ReportTest, UnterminatedFieldStopsAtItsCapacity) {
     DeviceRecord record = RecordOf({L"n", L"", L"m", L"d"});
     std::fill(record.hardwareId, record.hardwareId + kFieldCapacity, L'x');
-    EXPECT_TRUE(SameBytes(Units(ReportRecord(1, {L"n", Repeat(L'x', 511), L"m", L"d"})),
+    EXPECT_TRUE(SameBytes(Units(ReportRecord(1, {L"n", std::wstring(511, L'x'), L"m", L"d"})),
                           Written([&](FILE* stream) { WriteReportRecord(stream, 1, &record); })));
 }
 

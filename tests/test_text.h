@@ -25,10 +25,6 @@ inline std::string Narrow(const std::wstring& text) {
 #define EXPECT_WTEXT(expected, actual)                                                             \
     EXPECT_EQ(Narrow(std::wstring(expected)), Narrow(std::wstring(actual)))
 
-inline std::wstring Repeat(wchar_t c, size_t n) {
-    return std::wstring(n, c);
-}
-
 typedef std::vector<unsigned char> Bytes;
 
 // The bytes a text's 16-bit units take in a UTF-16LE file: each unit low byte first.

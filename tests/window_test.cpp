@@ -304,7 +304,7 @@ TEST_F(MainWindowTest, SelectedItemChangeShowsTheRowsDetails) {
     // The list's own notification; four 511-unit cells make more than the pane's 2047 units.
     std::wstring cells[4];
     for (int column = 0; column < 4; ++column) {
-        cells[column] = Repeat(L"NHMD"[column], 511);
+        cells[column] = std::wstring(511, L"NHMD"[column]);
         ListView_SetItemText(g_deviceList, full, column, &cells[column][0]);
     }
     const std::wstring cut = DetailsOf({cells[0], cells[1], cells[2], cells[3]}).substr(0, 2047);
