@@ -21,9 +21,6 @@ struct Blob {
 Blob T(const WCHAR* text) { // a text with its terminator
     return {text, static_cast<DWORD>((wcslen(text) + 1) * sizeof(WCHAR))};
 }
-Blob T(const std::wstring& text) {
-    return T(text.c_str());
-}
 Blob Raw(const std::wstring& text, size_t units) { // no terminator (text holds more units)
     return {text.data(), static_cast<DWORD>(units * sizeof(WCHAR))};
 }
@@ -45,10 +42,7 @@ class InventoryTest : public ::testing::Test {
 // Texts kept alive for the tables. The registry adds a terminator left out of the size when one
 // follows the data in memory, so "unterminated" data are followed by an extra unit here.
 const std::wstring kF511 = std::wstring(511, L'f'), kF512 = std::wstring(512, L'g');
-const std::wstring kN512 = std::wstring(512, L'n') + L"x";
-const std::wstring kIdsFit = std::wstring(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02\0"
-                                          L"PCI\\VEN_8086&DEV_100E\0",
-                                          67);
+const std::wstring kN511(511, L'n'), kN512 = kN511 + L"nx";
 const std::wstring kIdsLong = std::wstring(520, L'I'); // 1040 bytes
 const std::wstring kImage1023 = L"C:\\" + std::wstring(1010, L'd') + L"\\f1023.sys";
 const std::wstring kImage1024 = L"C:\\" + std::wstring(1011, L'd') + L"\\f1024.sys";
@@ -58,6 +52,7 @@ const std::wstring kImageOdd = L"\\SystemRoot\\System32\\drivers\\halvodd.sys"; 
 const std::wstring kImageLong = L"C:\\x\\" + std::wstring(600, L'q') + L".sys";
 const std::wstring kImageLongShown = std::wstring(511, L'q');
 const std::wstring kService256 = L"HalvTest" + std::wstring(248, L's') + L"x"; // 256 units used
+const std::wstring kService255 = kService256.substr(0, 255);
 const std::wstring kMulti = std::wstring(L"C:\\a\\multi.sys\0C:\\b\\o.sys\0", 27);
 const DWORD kDword = 0x1234;
 
@@ -96,7 +91,7 @@ TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
         DeviceCase("friendly name first")
             .With(SPDRP_FRIENDLYNAME, T(L"Carte r\u00e9seau Intel(R)"))
             .With(SPDRP_DEVICEDESC, T(L"Desc"))
-            .With(SPDRP_HARDWAREID, T(kIdsFit))
+            .With(SPDRP_HARDWAREID, T(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02"))
             .With(SPDRP_MFG, T(L"Intel Corporation"))
             .Service(L"HalvTestSz", REG_SZ, T(L"\\SystemRoot\\System32\\drivers\\halvtest.sys"))
             .Shows(kName, L"Carte r\u00e9seau Intel(R)")
@@ -116,14 +111,15 @@ TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
             .Shows(kId, L"")
             .Shows(kMaker, L""),
         DeviceCase("511-unit friendly name kept")
-            .With(SPDRP_FRIENDLYNAME, T(kF511))
+            .With(SPDRP_FRIENDLYNAME, T(kF511.c_str()))
             .With(SPDRP_DEVICEDESC, T(L"Desc"))
             .Shows(kName, kF511.c_str()),
         DeviceCase("512-unit friendly name falls back")
-            .With(SPDRP_FRIENDLYNAME, T(kF512))
+            .With(SPDRP_FRIENDLYNAME, T(kF512.c_str()))
             .With(SPDRP_DEVICEDESC, T(L"Desc"))
             .Shows(kName, L"Desc"),
-        DeviceCase("512-unit friendly name, no description").With(SPDRP_FRIENDLYNAME, T(kF512)),
+        DeviceCase("512-unit friendly name, no description")
+            .With(SPDRP_FRIENDLYNAME, T(kF512.c_str())),
         DeviceCase("hardware IDs over 1024 bytes")
             .With(SPDRP_HARDWAREID, Raw(kIdsLong, 520))
             .With(SPDRP_MFG, T(L"Logitech, Inc."))
@@ -142,10 +138,10 @@ TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
         DeviceCase("no service key").With(SPDRP_SERVICE, T(L"HalvTestNoKey")),
         DeviceCase("empty service name").With(SPDRP_SERVICE, T(L"")),
         DeviceCase("ImagePath of 1023 units read whole")
-            .Service(L"HalvTest1023", REG_SZ, T(kImage1023))
+            .Service(L"HalvTest1023", REG_SZ, T(kImage1023.c_str()))
             .Shows(kDriver, L"f1023.sys"),
         DeviceCase("ImagePath of 1024 units refused")
-            .Service(L"HalvTest1024", REG_SZ, T(kImage1024)),
+            .Service(L"HalvTest1024", REG_SZ, T(kImage1024.c_str())),
         DeviceCase("ImagePath of 2048 bytes without terminator")
             .Service(L"HalvTestRaw", REG_SZ, Raw(kImageRaw, 1024))
             .Shows(kDriver, L"raw.sys"),
@@ -154,8 +150,16 @@ TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
                      {kImageOdd.data(), static_cast<DWORD>(kImageOdd.size() * 2 - 1)})
             .Shows(kDriver, L"halvodd.sys"),
         DeviceCase("file name cut to the field")
-            .Service(L"HalvTestLong", REG_SZ, T(kImageLong))
+            .Service(L"HalvTestLong", REG_SZ, T(kImageLong.c_str()))
             .Shows(kDriver, kImageLongShown.c_str()),
+        DeviceCase("texts that fill their buffers unterminated") // the second service name wins
+            .With(SPDRP_DEVICEDESC, Raw(kN512, 512))
+            .With(SPDRP_MFG, Raw(kN512, 512))
+            .Service(kService255.c_str(), REG_SZ, T(L"drivers\\long_service.sys"))
+            .With(SPDRP_SERVICE, Raw(kService256, 256))
+            .Shows(kName, kN511.c_str())
+            .Shows(kMaker, kN511.c_str())
+            .Shows(kDriver, L"long_service.sys"),
     };
     std::vector<TestDevice> devices(ARRAYSIZE(cases));
     for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
@@ -188,24 +192,6 @@ TEST_F(InventoryTest, EveryFieldFromCreatedDevices) {
         EXPECT_EQ(wcscmp(c.shown[kDriver], L"N/A") != 0 ? 1 : 0,
                   GetDriverFileName(devices[i].set, &devices[i].data, out, ARRAYSIZE(out)));
     }
-}
-
-// Data that fill a buffer without a terminator must still end inside it.
-TEST_F(InventoryTest, UnterminatedDataStayInsideTheirBuffers) {
-    TestDevice d;
-    ASSERT_TRUE(CreateTestDevice(kUsb, L"HALVORAN_TEST_UNTERMINATED", &d));
-    SetTestDeviceProperty(&d, SPDRP_DEVICEDESC, kN512.data(), 1024);
-    SetTestDeviceProperty(&d, SPDRP_MFG, kN512.data(), 1024);
-    SetTestDeviceProperty(&d, SPDRP_SERVICE, kService256.data(), 512);
-    const std::wstring serviceKey = kService256.substr(0, 255);
-    const Blob image = T(L"drivers\\long_service.sys");
-    WriteTestService(serviceKey.c_str(), REG_SZ, image.data, image.bytes);
-    DeviceRecord r;
-    memset(&r, 0x41, sizeof(r));
-    ReadDeviceRecord(d.set, &d.data, &r);
-    EXPECT_WTEXT(std::wstring(511, L'n'), r.name);
-    EXPECT_WTEXT(std::wstring(511, L'n'), r.manufacturer);
-    EXPECT_WTEXT(L"long_service.sys", r.driverFile);
 }
 
 void CollectRecord(void* context, DWORD position, const DeviceRecord* record) {

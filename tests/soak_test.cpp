@@ -41,9 +41,7 @@ void PumpMessages() {
 
 // One device in the class of each category with a class, each with a service whose ImagePath the
 // fill reads, so that every category change opens and closes registry keys.
-const wchar_t* const kSoakDevices[] = {L"HALVORAN_TEST_SOAK_NET", L"HALVORAN_TEST_SOAK_DISK",
-                                       L"HALVORAN_TEST_SOAK_HDC", L"HALVORAN_TEST_SOAK_DISPLAY",
-                                       L"HALVORAN_TEST_SOAK_USB", L"HALVORAN_TEST_SOAK_MEDIA"};
+const int kSoakDevices = kDeviceCategoryCount - 1;
 
 class SoakTest : public ::testing::Test {
   protected:
@@ -53,12 +51,12 @@ class SoakTest : public ::testing::Test {
         }
         RemoveLeftoverTestData();
         RegisterMainWindowClass(GetModuleHandleW(nullptr));
-        for (size_t i = 0; i < ARRAYSIZE(kSoakDevices); ++i) {
-            const ListedDevice shown = {kSoakDevices[i], L"ROOT\\HALVORAN", L"Halvoran (Test)",
+        for (int row = 1; row <= kSoakDevices; ++row) {
+            const std::wstring name = L"HALVORAN_TEST_SOAK_" + std::to_wstring(row);
+            const ListedDevice shown = {name, L"ROOT\\HALVORAN", L"Halvoran (Test)",
                                         L"halvsoak.sys"};
-            ASSERT_TRUE(CreateShownTestDevice(TestCategoryGuid(static_cast<int>(i) + 1),
-                                              kSoakDevices[i], shown, L"HalvTestSoakSvc",
-                                              &devices_[i]));
+            ASSERT_TRUE(CreateShownTestDevice(TestCategoryGuid(row), name.c_str(), shown,
+                                              L"HalvTestSoakSvc", &devices_[row - 1]));
         }
     }
     static void TearDownTestSuite() {
@@ -70,16 +68,16 @@ class SoakTest : public ::testing::Test {
     void SetUp() override {
         SKIP_UNLESS_SYSTEM_CHANGES_ALLOWED("creates devices and registry keys");
     }
-    static TestDevice devices_[ARRAYSIZE(kSoakDevices)];
+    static TestDevice devices_[kSoakDevices];
 };
 
-TestDevice SoakTest::devices_[ARRAYSIZE(kSoakDevices)];
+TestDevice SoakTest::devices_[kSoakDevices];
 
 // The counters themselves: what is opened shows in them, and what is closed leaves them.
 // Without this, a counter that always gave the same number would make the soak pass.
 TEST_F(SoakTest, CountersSeeWhatIsOpenedAndClosed) {
     DWORD presentDevices = CountPresentDevices(nullptr);
-    ASSERT_GE(presentDevices, ARRAYSIZE(kSoakDevices));
+    ASSERT_GE(presentDevices, static_cast<DWORD>(kSoakDevices));
     HKEY key = nullptr;
     FILE* file = nullptr;
     HDEVINFO set = INVALID_HANDLE_VALUE;

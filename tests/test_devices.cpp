@@ -65,9 +65,10 @@ bool CreateTestDevice(const GUID* classGuid, const WCHAR* name, TestDevice* devi
     if (device->set == INVALID_HANDLE_VALUE) {
         return false;
     }
-    swprintf(device->instanceId, ARRAYSIZE(device->instanceId), L"ROOT\\%ls\\0000", name);
+    WCHAR instanceId[200];
+    swprintf(instanceId, ARRAYSIZE(instanceId), L"ROOT\\%ls\\0000", name);
     device->data.cbSize = sizeof(device->data);
-    if (!SetupDiCreateDeviceInfoW(device->set, device->instanceId, classGuid, nullptr, nullptr, 0,
+    if (!SetupDiCreateDeviceInfoW(device->set, instanceId, classGuid, nullptr, nullptr, 0,
                                   &device->data) ||
         !SetupDiRegisterDeviceInfo(device->set, &device->data, 0, nullptr, nullptr, nullptr)) {
         SetupDiDestroyDeviceInfoList(device->set);

@@ -50,7 +50,6 @@ struct TestDevice {
     ~TestDevice();
     HDEVINFO set = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA data = {};
-    WCHAR instanceId[200] = {};
 };
 
 // Creates and registers ROOT\<name>\0000 in the given setup class, with no property set. Names
