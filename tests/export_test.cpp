@@ -5,8 +5,6 @@
 #include <commctrl.h>
 #include <dlgs.h>
 
-#include <algorithm>
-
 #include "report/export.h"
 #include "test_devices.h"
 #include "test_text.h"
@@ -23,10 +21,6 @@ Bytes ReportOfPresentDevices(DWORD* count) {
     }
     *count = static_cast<DWORD>(devices.size());
     return Units(report);
-}
-
-bool Contains(const Bytes& bytes, const Bytes& part) {
-    return std::search(bytes.begin(), bytes.end(), part.begin(), part.end()) != bytes.end();
 }
 
 bool Exists(const std::wstring& path) {
@@ -136,7 +130,6 @@ ExportRun Export(HWND owner, const std::wstring& typed, bool cancel, const std::
     return run;
 }
 
-// True when the path names a character device that can be opened for writing.
 bool IsWritableDevice(const wchar_t* path) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);

@@ -1,8 +1,6 @@
 // Device enumeration, property reading and driver file resolution through Wine's real SetupAPI
 // and registry, on devices and services this test creates in its private prefix.
 
-#include <algorithm>
-
 #include "inventory/driver_file.h"
 #include "test_devices.h"
 #include "test_text.h"

@@ -1,7 +1,6 @@
 // The report's bytes through a real file, against the records as the tests spell them and bytes
 // spelled here as Latin-1 or byte lists.
 
-#include <algorithm>
 #include <functional>
 
 #include "report/inventory_report.h"
@@ -104,9 +103,7 @@ TEST(ReportTest, RecordsAreWrittenUnitForUnit) {
     });
     EXPECT_TRUE(SameBytes(expected, bytes));
     for (const auto& c : kCases) {
-        EXPECT_NE(bytes.end(),
-                  std::search(bytes.begin(), bytes.end(), c.spelled.begin(), c.spelled.end()))
-            << "record " << c.ordinal;
+        EXPECT_TRUE(Contains(bytes, c.spelled)) << "record " << c.ordinal;
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <stdio.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,10 @@ inline std::string Narrow(const std::wstring& text) {
 typedef std::vector<unsigned char> Bytes;
 
 // The bytes a text's 16-bit units take in a UTF-16LE file: each unit low byte first.
+inline bool Contains(const Bytes& bytes, const Bytes& part) {
+    return std::search(bytes.begin(), bytes.end(), part.begin(), part.end()) != bytes.end();
+}
+
 template <class Text> Bytes Units(const Text& text) {
     Bytes out;
     for (auto unit : text) {

@@ -1,6 +1,5 @@
 // The main window, created for real in this process, read through its controls' own messages.
 
-#include <algorithm>
 #include <regex>
 
 #include "test_devices.h"
