@@ -3,7 +3,8 @@
 #include <stdio.h>
 #include <wchar.h>
 
-#include "inventory/driver_file.h"
+#include <algorithm>
+
 #include "test_text.h"
 
 static bool EnvironmentSays(const wchar_t* name) {
@@ -221,6 +222,42 @@ static bool ReadProperty(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property, st
     return true;
 }
 
+// The last component of the service's ImagePath (REG_SZ or REG_EXPAND_SZ of at most 2048
+// bytes, an odd last byte one more unit with a zero high byte), one closing quote dropped unless
+// alone, at most 511 units; "N/A" when there is none. Read here, apart from the program's code.
+static std::wstring DriverFileOf(HDEVINFO set, SP_DEVINFO_DATA* data) {
+    std::vector<wchar_t> service(256, 0);
+    if (!SetupDiGetDeviceRegistryPropertyW(set, data, SPDRP_SERVICE, nullptr,
+                                           reinterpret_cast<BYTE*>(service.data()), 512, nullptr)) {
+        return L"N/A";
+    }
+    const std::wstring path =
+        std::wstring(kServicesKey) + L"\\" + std::wstring(service.data(), 255).c_str();
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return L"N/A";
+    }
+    std::vector<wchar_t> image(1024, 0);
+    DWORD type = 0, bytes = 2048;
+    LONG status = RegQueryValueExW(key, L"ImagePath", nullptr, &type,
+                                   reinterpret_cast<BYTE*>(image.data()), &bytes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        return L"N/A";
+    }
+    if (bytes % 2 != 0 && bytes / 2 < image.size()) {
+        image[bytes / 2] &= 0xFF;
+    }
+    const DWORD units = std::min<DWORD>((bytes + 1) / 2, 1023);
+    const std::wstring text = std::wstring(image.data(), units).c_str();
+    std::wstring file = text.substr(text.find_last_of(L"\\/") + 1); // npos + 1: from the start
+    if (file.size() > 1 && file.back() == L'"') {
+        file.pop_back();
+    }
+    return file.empty() ? L"N/A" : file.substr(0, 511);
+}
+
 std::vector<ListedDevice> ReadPresentDevices(const GUID* classGuid) {
     std::vector<ListedDevice> devices;
     HDEVINFO set = SetupDiGetClassDevsW(classGuid, nullptr, nullptr,
@@ -238,9 +275,7 @@ std::vector<ListedDevice> ReadPresentDevices(const GUID* classGuid) {
         }
         ReadProperty(set, &data, SPDRP_HARDWAREID, &d.hardwareId);
         ReadProperty(set, &data, SPDRP_MFG, &d.manufacturer);
-        WCHAR file[kFieldCapacity]; // the program's own rule, checked by its tables
-        GetDriverFileName(set, &data, file, ARRAYSIZE(file));
-        d.driverFile = file;
+        d.driverFile = DriverFileOf(set, &data);
         devices.push_back(d);
     }
     SetupDiDestroyDeviceInfoList(set);

@@ -136,12 +136,18 @@ TEST_F(MainWindowTest, LayoutFollowsTheClientArea) {
     ShowWindow(window_, SW_SHOWNOACTIVATE);
     RECT client;
     GetClientRect(window_, &client);
-    const SIZE kSizes[] = {{client.right, client.bottom}, {1000, 600}, {280, 160}, {0, 0}};
+    // As the window opened, whatever client area this system gives it: the margins and sizes.
+    const int w = client.right, h = client.bottom;
+    const ControlPlacement opened[kControlCount] = {{10, 10, w - 280, 200},
+                                                    {w - 260, 10, 155, 25},
+                                                    {w - 95, 10, 85, 25},
+                                                    {10, 45, w - 20, h - 160},
+                                                    {10, h - 105, w - 20, 95}};
+    EXPECT_EQ(DescribeLayout(opened), DescribeControls()) << w << "x" << h;
+    const SIZE kSizes[] = {{1000, 600}, {280, 160}, {0, 0}};
     for (const SIZE& size : kSizes) {
         SCOPED_TRACE(testing::Message() << size.cx << "x" << size.cy);
-        if (&size != kSizes) { // the first as the window opened
-            SendMessageW(window_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(size.cx, size.cy));
-        }
+        SendMessageW(window_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(size.cx, size.cy));
         ControlPlacement computed[kControlCount];
         ComputeControlLayout(size.cx, size.cy, computed);
         EXPECT_EQ(DescribeLayout(computed), DescribeControls());
