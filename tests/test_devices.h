@@ -74,8 +74,8 @@ bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD 
 // stopped half way.
 void RemoveLeftoverTestData();
 
-// One present device as the system describes it, read straight from SetupAPI (the driver file by
-// the program's rule, which its own tables check): the four texts a user must see for it.
+// One present device as the system describes it, read straight from SetupAPI and the registry
+// without the program's code: the four texts a user must see for it.
 struct ListedDevice {
     std::wstring name, hardwareId, manufacturer, driverFile;
     bool operator==(const ListedDevice& other) const;

@@ -29,10 +29,12 @@ inline std::string Narrow(const std::wstring& text) {
 
 typedef std::vector<unsigned char> Bytes;
 
-// The bytes a text's 16-bit units take in a UTF-16LE file: each unit low byte first.
+// Whether part stands somewhere in bytes, whole and in order.
 inline bool Contains(const Bytes& bytes, const Bytes& part) {
     return std::search(bytes.begin(), bytes.end(), part.begin(), part.end()) != bytes.end();
 }
+
+// The bytes a text's 16-bit units take in a UTF-16LE file: each unit low byte first.
 
 template <class Text> Bytes Units(const Text& text) {
     Bytes out;

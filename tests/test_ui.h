@@ -22,6 +22,7 @@ void ChooseCategory(HWND window, int row);
 // The five controls' places in slot order, as "x,y widthxheight | ...".
 std::string DescribeLayout(const ControlPlacement* places);
 
+// The texts of a combo box's list, in order.
 std::vector<std::wstring> ComboItems(HWND combo);
 
 // A dialog or message box as it was shown.
