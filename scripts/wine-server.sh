@@ -1,0 +1,31 @@
+#!/bin/sh
+# The wineserver of one run's private Wine prefix (never ~/.wine):
+#   scripts/wine-server.sh up|down BUILD_DIR
+# The prefix is BUILD_DIR's own (BUILD_DIR/wineprefix) unless HALVORAN_WINEPREFIX names another.
+# up: boots the prefix the first time, then keeps its server running (wineserver -p), so that the
+# run's programs do not each start and stop one. down: ends the prefix's programs and its server,
+# which saves the prefix's registry. Nothing outside this prefix is touched.
+set -eu
+build=$(cd "${2:?build directory}" && pwd)
+. "$build/wine-env.sh"
+mkdir -p "$WINEPREFIX"
+log="$WINEPREFIX/.wine-server.log"
+case "${1:?up or down}" in
+up)
+    wineserver -p >>"$log" 2>&1 </dev/null
+    if [ ! -f "$WINEPREFIX/.halvoran-ready" ]; then
+        "$WINE" wineboot -i >>"$log" 2>&1 </dev/null ||
+            { echo "wine-server: wineboot failed, see $log" >&2; exit 1; }
+        # Windows are left to Wine rather than a window manager: with none (Xvfb), Wine would
+        # otherwise wait for one each time a framed window is hidden.
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+            >>"$log" 2>&1 </dev/null
+        touch "$WINEPREFIX/.halvoran-ready"
+    fi
+    ;;
+down)
+    wineserver -k >>"$log" 2>&1 </dev/null || true
+    wineserver -w >>"$log" 2>&1 </dev/null || true
+    ;;
+*) echo "usage: $0 up|down BUILD_DIR" >&2; exit 2 ;;
+esac
