@@ -6,8 +6,8 @@ if(CMAKE_CROSSCOMPILING AND MINGW AND CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
              COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/scripts/release-check.sh ${release_work})
     set_tests_properties(release_is_reproducible PROPERTIES LABELS "host;slow" TIMEOUT 900
                          FIXTURES_SETUP release)
-    # The released executable passes the executables' check...
-    set(release_exe ${release_work}/a/dist/Halvoran.exe)
+    # The released executable (reprotest's first build) passes the executables' check...
+    set(release_exe ${release_work}/out/control/source-root/dist/Halvoran.exe)
     halvoran_check_executables(release_imports_and_resources PROGRAMS ${release_exe})
     # ... and is the program the tests check, only stripped.
     add_test(NAME release_is_the_tested_program
