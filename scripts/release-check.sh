@@ -1,16 +1,14 @@
 #!/bin/sh
-# The release is reproducible and holds what it should: reprotest runs sh scripts/release.sh on
-# two copies of this tree as it is, the second varied (CONTRIBUTING.md, "The release"), and
-# compares dist/*; then the first build's files are checked. It is kept for further checks in
-# WORK_DIR/out/control/source-root/dist.   scripts/release-check.sh WORK_DIR
+# The release is reproducible (reprotest) and holds what it should (CONTRIBUTING.md, "The
+# release"); the first build's dist/ is kept in WORK_DIR/out/control/source-root/dist.
+#   scripts/release-check.sh WORK_DIR
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:?work folder}
 rm -rf "$work" && mkdir -p "$work"
 
-# The tree as it is: a clone at its commit with the working files over it, so that a tree with
-# changes gives a copy with the same changes, and the same -dirty version (reprotest copies the
-# folder, .git included).
+# The tree as it is: a clone at its commit with the working files over it, so that a changed tree
+# gives the same -dirty version (reprotest copies this folder, .git included).
 git clone -q --no-checkout "$root" "$work/src"
 git -C "$work/src" checkout -q --detach "$(git -C "$root" rev-parse HEAD)"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard |
@@ -29,8 +27,7 @@ dist="$work/out/control/source-root/dist"
 status=0
 fail() { echo "release-check: $*"; status=1; }
 version=$(sed -n 's/^project(Halvoran VERSION \([0-9][0-9.]*\)[ )].*/\1/p' "$root/CMakeLists.txt")
-git -C "$root" update-index -q --refresh >/dev/null 2>&1 || true
-git -C "$root" diff-index --quiet HEAD -- || version="$version-dirty"
+[ -z "$(git -C "$root" status --porcelain --untracked-files=no)" ] || version="$version-dirty"
 folder="halvoran-$version-win32"
 [ -f "$dist/$folder.zip" ] || { fail "no $folder.zip in the release: $(ls "$dist")"; exit 1; }
 grep -qx "version: $version" "$dist/BUILDINFO.txt" &&

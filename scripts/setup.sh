@@ -19,10 +19,9 @@ wine="wine wine64 wine32:i386 xvfb util-linux"
 run="$build $wine x11-apps imagemagick"
 # The release: its version from git, its zip.
 release="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 git zip"
-# The tests: GoogleTest's sources; the release's checks (reprotest, with faketime and disorderfs
-# for its time and file order variations; the zip's members); the executables' check (llvm-readobj,
-# objdump, file); the program compiled as by Visual Studio (clang-cl, lld-link and llvm-rc,
-# Wine's headers and import libraries).
+# The tests: GoogleTest's sources; the release's checks (reprotest, faketime and disorderfs for
+# its time and file order, unzip); the executables' check (llvm-readobj, objdump, file); the
+# program built as by Visual Studio (clang-cl, lld-link, llvm-rc, Wine's headers and libraries).
 test="$build $wine $release googletest reprotest faketime disorderfs unzip file clang-tools-14
 lld-14 llvm-14 libwine-dev libwine-dev:i386"
 # The benchmark: the PCI and USB ID lists its devices are named from, gnuplot for the chart.
