@@ -6,15 +6,12 @@ if(CMAKE_CROSSCOMPILING AND MINGW AND CMAKE_SYSTEM_PROCESSOR STREQUAL i686)
              COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/scripts/release-check.sh ${release_work})
     set_tests_properties(release_is_reproducible PROPERTIES LABELS "host;slow" TIMEOUT 900
                          FIXTURES_SETUP release)
-    # The released executable passes the program's own checks.
-    set(release_exe ${release_work}/a/dist/Halvoran.exe)
-    add_test(NAME release_imports_and_resources
-             COMMAND ${CMAKE_COMMAND} -DPROGRAMS=${release_exe}
-                     -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/check-executables.cmake)
+    # The released executable (reprotest's first build) passes the executables' check...
+    set(release_exe ${release_work}/out/control/source-root/dist/Halvoran.exe)
+    halvoran_check_executables(release_imports_and_resources PROGRAMS ${release_exe})
     # ... and is the program the tests check, only stripped.
-    find_program(HALVORAN_OBJCOPY NAMES ${TOOLCHAIN_PREFIX}-objcopy objcopy)
     add_test(NAME release_is_the_tested_program
-             COMMAND ${CMAKE_COMMAND} -DOBJCOPY=${HALVORAN_OBJCOPY}
+             COMMAND ${CMAKE_COMMAND} -DOBJCOPY=${CMAKE_OBJCOPY}
                      -DTESTED=$<TARGET_FILE:Halvoran> -DRELEASED=${release_exe}
                      -DWORK=${release_work}/sections
                      -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/check-same-code.cmake)

@@ -19,11 +19,11 @@ wine="wine wine64 wine32:i386 xvfb util-linux"
 run="$build $wine x11-apps imagemagick"
 # The release: its version from git, its zip.
 release="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 git zip"
-# The tests: GoogleTest's sources; the release's checks (two builds at different times, the
-# zip's members); the program compiled as by Visual Studio (clang-cl, lld-link and llvm-rc,
-# Wine's headers and import libraries).
-test="$build $wine $release googletest faketime unzip clang-tools-14 lld-14 llvm-14 libwine-dev
-libwine-dev:i386"
+# The tests: GoogleTest's sources; the release's checks (reprotest, faketime and disorderfs for
+# its time and file order, unzip); the executables' check (llvm-readobj, objdump, file); the
+# program built as by Visual Studio (clang-cl, lld-link, llvm-rc, Wine's headers and libraries).
+test="$build $wine $release googletest reprotest faketime disorderfs unzip file clang-tools-14
+lld-14 llvm-14 libwine-dev libwine-dev:i386"
 # The benchmark: the PCI and USB ID lists its devices are named from, gnuplot for the chart.
 bench="$build $wine pci.ids usb.ids gnuplot-nox"
 
@@ -57,6 +57,9 @@ done
 if [ -n "$missing" ]; then
     echo "setup: installing$missing"
     $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+    # reprotest without what it recommends (diffoscope's gigabyte): the check compares by diff.
+    case " $missing " in *" reprotest "*) DEBIAN_FRONTEND=noninteractive $sudo apt-get \
+        -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends reprotest ;; esac
     # shellcheck disable=SC2086
     DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq $missing
 elif [ "${need_update:-0}" = 1 ]; then
