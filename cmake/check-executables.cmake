@@ -23,9 +23,13 @@ non-interlaced, 32 bits/pixel\n$")
     return()
 endif()
 
-# Windows' own DLLs; the C runtime's API sets (api-ms-win-crt-*) lead to the system runtime.
-set(system "^((kernel32|user32|gdi32|comctl32|comdlg32|setupapi|advapi32|msvcrt|ntdll)\\.dll\
-|api-ms-win-crt-.*)$")
+# Windows' own DLLs, as the patterns of system-dlls.txt (the Windows CI job reads it too); the C
+# runtime's API sets (api-ms-win-crt-*) lead to the system runtime.
+file(READ ${CMAKE_CURRENT_LIST_DIR}/system-dlls.txt system)
+string(STRIP "${system}" system)
+string(REGEX REPLACE "[ \n]+" "|" system "${system}")
+string(REPLACE "." "\\." system "${system}")
+string(REPLACE "*" ".*" system "^(${system})$")
 file(SIZE ${ICON} image)
 math(EXPR image "${image} - 22" OUTPUT_FORMAT HEXADECIMAL)
 string(REPLACE "0x" "0x0*" image ${image})
