@@ -6,33 +6,31 @@
 # Only the program is built, and only what building and showing it needs is installed.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh" run
-
-# The architecture whose programs this machine's Wine runs (i686 where it can run 32-bit code).
-arch=$("$root/scripts/arch.sh")
+arch=$(sh "$root/scripts/arch.sh")
 build="$root/build/$arch"
-"$root/scripts/build.sh" "$arch" --target Halvoran
-exe="$build/Halvoran.exe"
+if [ "${1:-}" != --screenshot ]; then
+    "$root/scripts/setup.sh" run
+    sh "$root/scripts/build.sh" "$arch" --target Halvoran
+    # No display: this script again, under an Xvfb of its own, for the screenshot.
+    [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x800x24" sh "$0" --screenshot
+fi
 
-# A Wine prefix, server and display of its own, beside the tests' of the same tree: a test run
-# at the same time never sees this window (the tests look for the program's windows), and the
-# close below reaches only this program.
+# A Wine prefix and server of its own, beside the tests' of the same tree: a test run at the
+# same time never sees this window (the tests look for the program's windows), and the close
+# below reaches only this program.
 HALVORAN_WINEPREFIX="$build/wineprefix-run"
 export HALVORAN_WINEPREFIX
-
 work=$(mktemp -d)
-trap '"$root/scripts/wine-session.sh" stop "$build"; rm -rf "$work"' EXIT
-"$root/scripts/wine-session.sh" start "$build"
-
-if [ -n "${DISPLAY:-}" ]; then
-    "$build/wine-run.sh" "$exe"
+trap 'sh "$root/scripts/wine-server.sh" down "$build"; rm -rf "$work"' EXIT
+sh "$root/scripts/wine-server.sh" up "$build"
+if [ "${1:-}" != --screenshot ]; then
+    "$build/wine-run.sh" "$build/Halvoran.exe"
     exit
 fi
 
-# The session's Wine settings, and the DISPLAY of the Xvfb it started.
 . "$build/wine-env.sh"
 log="$build/run.log"
-"$WINE" "$exe" >"$log" 2>&1 </dev/null &
+"$WINE" "$build/Halvoran.exe" >"$log" 2>&1 </dev/null &
 program=$!
 
 # The window is mapped only once the device list has been filled. Capture it until two

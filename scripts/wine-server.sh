@@ -12,7 +12,8 @@ mkdir -p "$WINEPREFIX"
 log="$WINEPREFIX/.wine-server.log"
 case "${1:?up or down}" in
 up)
-    wineserver -p >>"$log" 2>&1 </dev/null
+    # Exit code 2: the prefix's server is up already.
+    wineserver -p >>"$log" 2>&1 </dev/null || [ $? -eq 2 ]
     if [ ! -f "$WINEPREFIX/.halvoran-ready" ]; then
         "$WINE" wineboot -i >>"$log" 2>&1 </dev/null ||
             { echo "wine-server: wineboot failed, see $log" >&2; exit 1; }
