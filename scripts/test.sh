@@ -1,9 +1,8 @@
 #!/bin/sh
 # Builds Halvoran and its tests and runs every test (the README's test command).
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh" test
-cd "$root"
+cd "$(dirname "$0")/.."
+scripts/setup.sh test
 
 # The program is a 32-bit Windows program: its i686 build is always made and checked. Where this
 # machine cannot run 32-bit code, the same sources are also built for x86_64 and the tests that
@@ -15,11 +14,8 @@ if [ "$arch" != i686 ]; then
     sh scripts/build.sh "$arch"
     ctest --preset mingw-i686 -L host
 fi
-# One display for the whole run: the caller's, else an Xvfb of its own. The fixture wine_down
-# ends the run's wineserver; the trap ends it when ctest is interrupted.
+# One display for the run: the caller's, else an Xvfb of its own. The fixture wine ends the run's
+# wineserver; the trap ends it when ctest is interrupted.
 trap 'sh scripts/wine-server.sh down "build/$arch"' EXIT
-if [ -n "${DISPLAY:-}" ]; then
-    ctest --preset "mingw-$arch"
-else
-    xvfb-run -a -s "-screen 0 1280x800x24" ctest --preset "mingw-$arch"
-fi
+[ -n "${DISPLAY:-}" ] || set -- xvfb-run -a -s "-screen 0 1280x800x24"
+"$@" ctest --preset "mingw-$arch"
