@@ -17,7 +17,7 @@ set_tests_properties(msvc_mode_imports_and_resources PROPERTIES FIXTURES_REQUIRE
 if(TARGET smoke_test)
     string(REPLACE "/" "\\" msvc_program "Z:${msvc_out}/Halvoran.exe")
     add_test(NAME msvc_mode_program_smoke COMMAND smoke_test --gtest_color=no)
-    set_tests_properties(msvc_mode_program_smoke PROPERTIES FIXTURES_REQUIRED msvc_program
+    set_tests_properties(msvc_mode_program_smoke PROPERTIES FIXTURES_REQUIRED "msvc_program;wine"
                          LABELS wine TIMEOUT 600 RESOURCE_LOCK wine_devices
                          ENVIRONMENT "HALVORAN_EXE=${msvc_program}")
 endif()

@@ -1,18 +1,16 @@
 #!/bin/sh
-# The wineserver of one run's private Wine prefix (never ~/.wine):
-#   scripts/wine-server.sh up|down BUILD_DIR
-# The prefix is BUILD_DIR's own (BUILD_DIR/wineprefix) unless HALVORAN_WINEPREFIX names another.
-# up: boots the prefix the first time, then keeps its server running (wineserver -p), so that the
-# run's programs do not each start and stop one. down: ends the prefix's programs and its server,
-# which saves the prefix's registry. Nothing outside this prefix is touched.
+# The wineserver of one run's private Wine prefix, BUILD_DIR's own unless HALVORAN_WINEPREFIX
+# names another (never ~/.wine):   scripts/wine-server.sh up|down BUILD_DIR
+# up boots the prefix the first time and keeps its server up (wineserver -p) for the run's
+# programs; down ends them and the server, which saves the registry. Nothing else is touched.
 set -eu
-build=$(cd "${2:?build directory}" && pwd)
-. "$build/wine-env.sh"
+. "$(cd "${2:?build directory}" && pwd)/wine-env.sh"
 mkdir -p "$WINEPREFIX"
 log="$WINEPREFIX/.wine-server.log"
 case "${1:?up or down}" in
 up)
-    wineserver -p >>"$log" 2>&1 </dev/null
+    # Exit code 2: the prefix's server is up already.
+    wineserver -p >>"$log" 2>&1 </dev/null || [ $? -eq 2 ]
     if [ ! -f "$WINEPREFIX/.halvoran-ready" ]; then
         "$WINE" wineboot -i >>"$log" 2>&1 </dev/null ||
             { echo "wine-server: wineboot failed, see $log" >&2; exit 1; }
@@ -23,9 +21,6 @@ up)
         touch "$WINEPREFIX/.halvoran-ready"
     fi
     ;;
-down)
-    wineserver -k >>"$log" 2>&1 </dev/null || true
-    wineserver -w >>"$log" 2>&1 </dev/null || true
-    ;;
+down) { wineserver -k; wineserver -w; } >>"$log" 2>&1 </dev/null || true ;;
 *) echo "usage: $0 up|down BUILD_DIR" >&2; exit 2 ;;
 esac
