@@ -23,8 +23,7 @@ non-interlaced, 32 bits/pixel\n$")
     return()
 endif()
 
-# Windows' own DLLs, as the patterns of system-dlls.txt (the Windows CI job reads it too); the C
-# runtime's API sets (api-ms-win-crt-*) lead to the system runtime.
+# Windows' own DLLs: the patterns of system-dlls.txt, which the Windows CI job reads too.
 file(READ ${CMAKE_CURRENT_LIST_DIR}/system-dlls.txt system)
 string(STRIP "${system}" system)
 string(REGEX REPLACE "[ \n]+" "|" system "${system}")

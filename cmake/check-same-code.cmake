@@ -1,6 +1,6 @@
 cmake_minimum_required(VERSION 3.20)
-# Fails unless two executables hold the same code, data, imports and resources: the same
-# program, whatever their symbols and headers (time, checksum) say.
+# Fails unless two executables hold the same code, data, imports and resources, whatever their
+# symbols and headers (time, checksum) say.
 # cmake -DOBJCOPY=... -DTESTED=a.exe -DRELEASED=b.exe -DWORK=dir -P check-same-code.cmake
 file(MAKE_DIRECTORY ${WORK})
 foreach(section .text .rdata .data .idata .rsrc)

@@ -1,5 +1,4 @@
-# Cross-compiles the same sources for x86_64, for machines whose kernel cannot run 32-bit code
-# (there Wine runs the tests on this build).
+# The same sources for x86_64, where the kernel runs no 32-bit code (Wine's tests then use it).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
