@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "inventory/device_enum.h"
+#include "support/helpers.h"
 
 // True when this process runs under Wine (ntdll.dll exports wine_get_version), unless
 // HALVORAN_TEST_ASSUME_WINDOWS=1 is set: the tests then behave as on Windows.
@@ -74,8 +75,8 @@ bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD 
 // stopped half way.
 void RemoveLeftoverTestData();
 
-// One present device as the system describes it, read straight from SetupAPI and the registry
-// without the program's code: the four texts a user must see for it.
+// One present device as the system describes it, read by the floor (support/floor.h) and turned
+// into the four texts a user must see by the tests' own rules, without the program's code.
 struct ListedDevice {
     std::wstring name, hardwareId, manufacturer, driverFile;
     bool operator==(const ListedDevice& other) const;
@@ -94,8 +95,7 @@ std::wstring DetailsOf(const ListedDevice& device);
 extern const std::wstring kReportHead;
 std::wstring ReportRecord(unsigned long number, const ListedDevice& device);
 
-// A file of that name in the temporary folder, and every byte of a file (none when unreadable).
-std::wstring TempPath(const wchar_t* name);
+// Every byte of a file (none when unreadable).
 std::vector<unsigned char> FileBytes(const std::wstring& path);
 
 // The present devices of the class (every class when null), in the system's order.
@@ -124,6 +124,7 @@ struct DeviceSetCalls {
     DWORD flags;
 };
 extern DeviceSetCalls g_deviceSetCalls;
-HDEVINFO WINAPI RefusedDeviceSet(const GUID* classGuid, PCWSTR, HWND, DWORD flags); // access denied
+HDEVINFO WINAPI RefusedDeviceSet(const GUID* classGuid, PCWSTR, HWND,
+                                 DWORD flags);                    // the shared one
 HDEVINFO WINAPI EmptyDeviceSet(const GUID*, PCWSTR, HWND, DWORD); // valid, holding no device
 BOOL WINAPI CountedDestroy(HDEVINFO set);                         // destroys it for real
