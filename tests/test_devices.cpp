@@ -174,6 +174,7 @@ bool CreateShownTestDevice(const GUID* classGuid, const WCHAR* name, const Liste
                             static_cast<DWORD>((image.size() + 1) * sizeof(WCHAR))) &&
            CreateTestDevice(classGuid, name, device) &&
            SetTestDeviceText(device, SPDRP_FRIENDLYNAME, shown.name.c_str()) &&
+           SetTestDeviceText(device, SPDRP_DEVICEDESC, L"(description hidden by the name)") &&
            SetTestDeviceProperty(device, SPDRP_HARDWAREID, ids.c_str(),
                                  static_cast<DWORD>((ids.size() + 1) * sizeof(WCHAR))) &&
            SetTestDeviceText(device, SPDRP_MFG, shown.manufacturer.c_str()) &&

@@ -83,8 +83,9 @@ struct ListedDevice {
 };
 std::ostream& operator<<(std::ostream& out, const ListedDevice& device);
 
-// Creates a device that must read as shown: its friendly name, its hardware IDs (shown's, then
-// another), its maker, and the service whose ImagePath (REG_EXPAND_SZ) ends in its driver file.
+// Creates a device that must read as shown: its friendly name (over a description of its own),
+// its hardware IDs (shown's, then another), its maker, and the service whose ImagePath
+// (REG_EXPAND_SZ) ends in its driver file.
 bool CreateShownTestDevice(const GUID* classGuid, const WCHAR* name, const ListedDevice& shown,
                            const WCHAR* service, TestDevice* device);
 
