@@ -164,7 +164,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     const bool memory = argc == 4 && wcscmp(argv[1], L"memory") == 0;
     const bool measure = argc == 6 && wcscmp(argv[1], L"measure") == 0;
-    FILE* csv = memory || measure ? _wfopen(argv[argc - 1], L"a") : nullptr;
+    FILE* csv = memory || measure ? _wfopen(argv[argc - 1], L"ab") : nullptr;
     if (csv == nullptr) {
         fprintf(stderr, "usage: see BENCHMARKS.md\n");
         return 2;
