@@ -89,11 +89,19 @@ bool SetTestDeviceText(TestDevice* device, DWORD property, const WCHAR* text) {
                                  static_cast<DWORD>((wcslen(text) + 1) * sizeof(WCHAR)));
 }
 
+// Removes a device. Wine's removal passes the device's service name to OpenServiceW as stored,
+// reading past it when a test stored it without its terminator: a terminated one goes first.
+static void RemoveDevice(HDEVINFO set, SP_DEVINFO_DATA* data) {
+    SetupDiSetDeviceRegistryPropertyW(set, data, SPDRP_SERVICE, reinterpret_cast<const BYTE*>(L""),
+                                      sizeof(L""));
+    SetupDiRemoveDevice(set, data);
+}
+
 void RemoveTestDevice(TestDevice* device) {
     if (device->set == INVALID_HANDLE_VALUE) { // none made, or removed already
         return;
     }
-    SetupDiRemoveDevice(device->set, &device->data);
+    RemoveDevice(device->set, &device->data);
     SetupDiDestroyDeviceInfoList(device->set);
     device->set = INVALID_HANDLE_VALUE;
 }
@@ -130,7 +138,7 @@ void RemoveLeftoverTestData() {
             WCHAR id[200];
             if (SetupDiGetDeviceInstanceIdW(set, &data, id, ARRAYSIZE(id), nullptr) &&
                 _wcsnicmp(id, L"ROOT\\HALVORAN_TEST", 18) == 0) {
-                SetupDiRemoveDevice(set, &data);
+                RemoveDevice(set, &data);
             }
         }
         SetupDiDestroyDeviceInfoList(set);
