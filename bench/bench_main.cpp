@@ -1,5 +1,5 @@
-// The benchmark: the program's own code paths timed against their baselines, in pairs, and its
-// own memory; figures as CSV rows (method and usage: BENCHMARKS.md). Run by scripts/bench.sh as
+// The benchmark: the program's code paths timed against their baselines, in pairs, and its own
+// memory, as CSV rows (method and usage: BENCHMARKS.md). Run by scripts/bench.sh as
 //   halvoran_bench populate N
 //   halvoran_bench measure PAIRS STARTUP_PAIRS PROGRAM CSV
 //   halvoran_bench memory walk|floor CSV   (each in a fresh process)
@@ -46,19 +46,17 @@ struct Pairs {
     std::vector<double> ms, base;
 
     void Measure(const std::function<double()>& figure, const std::function<double()>& baseline) {
-        bool baselineFirst = ms.size() % 2 == 0;
-        if (baselineFirst) {
+        if (ms.size() % 2 == 0) {
             base.push_back(baseline());
-        }
-        ms.push_back(figure());
-        if (!baselineFirst) {
+            ms.push_back(figure());
+        } else {
+            ms.push_back(figure());
             base.push_back(baseline());
         }
     }
 };
 
-// One CSV row (build,devices,figure,pairs,median,base,ratio,lowest,highest): the median time and
-// the median baseline in ms, the median of the pairs' ratios, the lowest and the highest.
+// One CSV row: build, devices, figure, pairs, median time and baseline, ratios' median, range.
 static void WriteRow(FILE* csv, DWORD devices, const char* figure, const Pairs& pairs) {
     std::vector<double> ratios;
     for (size_t i = 0; i < pairs.ms.size(); ++i) {
@@ -79,19 +77,15 @@ static double StartupMs(const wchar_t* program, const wchar_t* arguments, DWORD 
     return ms;
 }
 
-// The bare window, the start-up's baseline: in a fresh process the floor of every class, then the
-// program's own entry point and main window with the device set refused, its list left empty.
-static int RunBareWindow() {
-    RunFloor(nullptr);
-    g_deviceSetApi.getClassDevs = RefuseDeviceSet;
-    return wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOWNOACTIVATE);
+// The user's wait for a fill of every device: until its rows are drawn.
+static void FillAndDraw(HWND window) {
+    FillDeviceList(0);
+    UpdateWindow(window);
 }
 
-// The fill of every device and the export against the floor, then the start-up against the bare
-// window.
+// The fill and the export against the floor, then the start-up against the bare window.
 static int Measure(int pairs, int startupPairs, const wchar_t* program, FILE* csv) {
-    // The program's main window, created with the set refused (its creation then walks nothing),
-    // shown; the fills are the program's own.
+    // The program's main window, created with the set refused (its creation walks nothing), shown.
     g_deviceSetApi.getClassDevs = RefuseDeviceSet;
     RegisterMainWindowClass(GetModuleHandleW(nullptr));
     HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
@@ -105,14 +99,7 @@ static int Measure(int pairs, int startupPairs, const wchar_t* program, FILE* cs
     auto floor = [&] { return TimeMs([&] { present = RunFloor(nullptr); }); };
     Pairs fill, exports, startup;
     for (int p = 0; p < pairs; ++p) {
-        fill.Measure(
-            [&] {
-                return TimeMs([&] {
-                    FillDeviceList(0);
-                    UpdateWindow(window);
-                });
-            },
-            floor);
+        fill.Measure([&] { return TimeMs([window] { FillAndDraw(window); }); }, floor);
         listed = static_cast<DWORD>(SendMessageW(g_deviceList, LVM_GETITEMCOUNT, 0, 0));
         PumpMessages();
         exports.Measure(
@@ -141,35 +128,38 @@ static int Measure(int pairs, int startupPairs, const wchar_t* program, FILE* cs
     return 0;
 }
 
-// In a fresh process, the program's walk or the floor of every device: how far the peak working
-// set rose above the working set before it, in MB.
-static int MeasureMemory(bool walk, FILE* csv) {
-    PROCESS_MEMORY_COUNTERS before = {}, after = {};
-    GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before));
-    DWORD devices =
-        walk ? WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr) : RunFloor(nullptr);
-    GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after));
-    fprintf(csv, "%s,%lu,memory_%s,1,%.2f,,,,\n", kBuild, devices, walk ? "walk" : "floor",
-            (static_cast<double>(after.PeakWorkingSetSize) - before.WorkingSetSize) / 1048576);
-    return 0;
-}
-
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && wcscmp(argv[1], L"populate") == 0) {
         DWORD count = wcstoul(argv[2], nullptr, 10);
         return PopulateDevices(count) == count ? 0 : 1;
     }
+    // The bare window, the start-up's baseline: in a fresh process the floor of every class, then
+    // the program's own entry point and main window with the device set refused (an empty list).
     if (argc == 2 && wcscmp(argv[1], L"bare") == 0) {
-        return RunBareWindow();
+        RunFloor(nullptr);
+        g_deviceSetApi.getClassDevs = RefuseDeviceSet;
+        return wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOWDEFAULT);
     }
     const bool memory = argc == 4 && wcscmp(argv[1], L"memory") == 0;
-    const bool measure = argc == 6 && wcscmp(argv[1], L"measure") == 0;
-    FILE* csv = memory || measure ? _wfopen(argv[argc - 1], L"ab") : nullptr;
+    FILE* csv = memory || (argc == 6 && wcscmp(argv[1], L"measure") == 0)
+                    ? _wfopen(argv[argc - 1], L"ab")
+                    : nullptr;
     if (csv == nullptr) {
         fprintf(stderr, "usage: see BENCHMARKS.md\n");
         return 2;
     }
-    int status = memory ? MeasureMemory(wcscmp(argv[2], L"walk") == 0, csv)
-                        : Measure(_wtoi(argv[2]), _wtoi(argv[3]), argv[4], csv);
+    int status = memory ? 0 : Measure(_wtoi(argv[2]), _wtoi(argv[3]), argv[4], csv);
+    if (memory) {
+        // In this fresh process, the program's walk or the floor of every device: how far the
+        // peak working set rose above the working set before it, in MB.
+        bool walk = wcscmp(argv[2], L"walk") == 0;
+        PROCESS_MEMORY_COUNTERS before = {}, after = {};
+        GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before));
+        DWORD devices =
+            walk ? WalkDevices(OpenDeviceSet(nullptr), nullptr, nullptr) : RunFloor(nullptr);
+        GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after));
+        fprintf(csv, "%s,%lu,memory_%s,1,%.2f,,,,\n", kBuild, devices, walk ? "walk" : "floor",
+                (static_cast<double>(after.PeakWorkingSetSize) - before.WorkingSetSize) / 1048576);
+    }
     return fclose(csv) != 0 ? 1 : status;
 }

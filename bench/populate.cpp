@@ -1,6 +1,5 @@
-// Devices for the benchmark, the same on every run. What the program's timing depends on is the
-// number of devices, their classes, the lengths of their texts and the shapes of their services'
-// image paths: the tables below give them.
+// The benchmark's devices, the same on every run: their number, classes, text lengths and the
+// shapes of their services' image paths are what the program's timing depends on.
 
 #include <windows.h>
 #include <initguid.h>
@@ -8,18 +7,17 @@
 #include <setupapi.h>
 #include <wchar.h>
 
+#include <algorithm>
 #include <string>
 
 #include "inventory/device_types.h"
 
-// Services, name and ImagePath, in the shapes of real machines: \SystemRoot paths, paths relative
-// to the Windows folder, driver store folders, quoted program paths with and without arguments,
-// svchost command lines.
+// Services, name and ImagePath, in the shapes of real machines: \SystemRoot paths, System32 paths,
+// driver store folders, quoted program paths with and without arguments, svchost command lines.
+#define STORE L"\\SystemRoot\\System32\\DriverStore\\FileRepository\\"
 static const WCHAR* const kServices[][2] = {
     {L"pci", L"System32\\drivers\\pci.sys"},
-    {L"MEIx64",
-     L"\\SystemRoot\\System32\\DriverStore\\FileRepository\\heci.inf_amd64_3bc0a6bbd4f8e9d2\\x64"
-     L"\\TeeDriverW10x64.sys"},
+    {L"MEIx64", STORE L"heci.inf_amd64_3bc0a6bbd4f8e9d2\\x64\\TeeDriverW10x64.sys"},
     {L"iaLPSS2i_I2C", L"\\SystemRoot\\System32\\drivers\\iaLPSS2i_I2C.sys"},
     {L"SmbDrvI", L"System32\\drivers\\Smb_driver_Intel.sys"},
     {L"USBXHCI", L"\\SystemRoot\\System32\\drivers\\USBXHCI.SYS"},
@@ -39,20 +37,12 @@ static const WCHAR* const kServices[][2] = {
     {L"IntcAzAudAddService", L"\\SystemRoot\\system32\\drivers\\RTKVHD64.sys"},
     {L"usbaudio", L"\\SystemRoot\\system32\\drivers\\usbaudio.sys"},
     {L"usbvideo", L"System32\\Drivers\\usbvideo.sys"},
-    {L"nvlddmkm",
-     L"\\SystemRoot\\System32\\DriverStore\\FileRepository\\nvmii.inf_amd64_8e5f2b8c4d6a0f31"
-     L"\\nvlddmkm.sys"},
-    {L"igfxn",
-     L"\\SystemRoot\\System32\\DriverStore\\FileRepository\\iigd_dch.inf_amd64_5f4ab8a1c2e07d9b"
-     L"\\igdkmdn64.sys"},
-    {L"amdkmdag",
-     L"\\SystemRoot\\System32\\DriverStore\\FileRepository\\u0388003.inf_amd64_1c7e4d2a9b6f3e05"
-     L"\\B388106\\amdkmdag.sys"},
+    {L"nvlddmkm", STORE L"nvmii.inf_amd64_8e5f2b8c4d6a0f31\\nvlddmkm.sys"},
+    {L"igfxn", STORE L"iigd_dch.inf_amd64_5f4ab8a1c2e07d9b\\igdkmdn64.sys"},
+    {L"amdkmdag", STORE L"u0388003.inf_amd64_1c7e4d2a9b6f3e05\\B388106\\amdkmdag.sys"},
     {L"BasicDisplay", L"\\SystemRoot\\System32\\drivers\\BasicDisplay.sys"},
     {L"storahci", L"System32\\drivers\\storahci.sys"},
-    {L"iaStorVD",
-     L"\\SystemRoot\\System32\\DriverStore\\FileRepository\\iastorvd.inf_amd64_0b6d8a3e5c1f7b24"
-     L"\\iaStorVD.sys"},
+    {L"iaStorVD", STORE L"iastorvd.inf_amd64_0b6d8a3e5c1f7b24\\iaStorVD.sys"},
     {L"stornvme", L"System32\\drivers\\stornvme.sys"},
     {L"pciide", L"System32\\drivers\\pciide.sys"},
     {L"disk", L"System32\\drivers\\disk.sys"},
@@ -66,9 +56,7 @@ static const WCHAR* const kServices[][2] = {
     {L"tap0901", L"System32\\drivers\\tap0901.sys"},
     {L"VBoxNetAdp", L"\\SystemRoot\\system32\\DRIVERS\\VBoxNetAdp6.sys"},
     {L"VMSMP", L"\\SystemRoot\\System32\\drivers\\vmswitch.sys"},
-    {L"wintun",
-     L"\\SystemRoot\\System32\\DriverStore\\FileRepository\\wintun.inf_amd64_2f9d6c3b8e1a4d07"
-     L"\\wintun.sys"},
+    {L"wintun", STORE L"wintun.inf_amd64_2f9d6c3b8e1a4d07\\wintun.sys"},
 };
 
 // Hardware ID lists ('|' between IDs, %04X a number of the device's own).
@@ -81,41 +69,38 @@ static const WCHAR kDiskIds[] =
     L"USBSTOR\\DiskSanDisk_|USBSTOR\\SanDisk_Cruzer_Blade____1|SanDisk_Cruzer_Blade____1|"
     L"USBSTOR\\GenDisk|GenDisk";
 
-// A kind of device: its class (a row of the program's category table, or a class the program has
-// no category for), its share of the devices in percent, its texts (%u its number among its
-// kind; a friendly name or none) and its services (kServices[first, first + count)).
+// Setup classes of real machines that the program has no category for.
+static const GUID* const kOtherClasses[] = {&GUID_DEVCLASS_SYSTEM, &GUID_DEVCLASS_HIDCLASS,
+                                            &GUID_DEVCLASS_PORTS, &GUID_DEVCLASS_BLUETOOTH,
+                                            &GUID_DEVCLASS_IMAGE};
+
+// A kind of device: its class (a row of the program's category table, or -1 - a kOtherClasses
+// index), its share in percent, its texts (%u: its number among its kind) and its services.
 struct DeviceKind {
-    int category; // 0: otherClass
-    const GUID* otherClass;
-    int share;
+    int category, share;
     const WCHAR *description, *friendlyName, *hardwareIds, *manufacturer;
     int firstService, services, percentWithoutService;
 };
 
 static const DeviceKind kKinds[] = {
-    {0, &GUID_DEVCLASS_SYSTEM, 25, L"Intel(R) 300 Series Chipset Family PCI Express Root Port #%u",
-     nullptr, kPciIds, L"(Standard system devices)", 0, 4, 30},
-    {5, nullptr, 4, L"Intel(R) USB 3.1 eXtensible Host Controller - 1.10 (Microsoft)", nullptr,
-     kPciIds, L"(Standard USB Host Controller)", 4, 4, 0},
-    {5, nullptr, 7, L"Generic USB Hub", nullptr, kUsbIds, L"(Standard USB HUBs)", 4, 4, 0},
-    {0, &GUID_DEVCLASS_HIDCLASS, 15, L"USB Input Device", nullptr, kUsbIds, L"Logitech, Inc.", 8, 4,
-     5},
-    {1, nullptr, 9, L"Intel(R) Ethernet Connection (%u) I219-V", nullptr, kPciIds, L"Intel", 12, 4,
-     0},
-    {1, nullptr, 4, L"Hyper-V Virtual Ethernet Adapter", L"Hyper-V Virtual Ethernet Adapter #%u",
-     L"VMS_MP", L"Microsoft", 36, 4, 0},
-    {6, nullptr, 8, L"High Definition Audio Device", nullptr, kPciIds, L"Microsoft", 16, 4, 0},
-    {4, nullptr, 4, L"NVIDIA GeForce RTX 2070", nullptr, kPciIds, L"NVIDIA", 20, 4, 0},
-    {3, nullptr, 4, L"Standard SATA AHCI Controller", nullptr, kPciIds,
-     L"Standard SATA AHCI Controller", 24, 4, 0},
-    {2, nullptr, 8, L"Disk drive", L"SanDisk Cruzer Blade %u USB Device", kDiskIds,
+    {-1, 25, L"Intel(R) 300 Series Chipset Family PCI Express Root Port #%u", nullptr, kPciIds,
+     L"(Standard system devices)", 0, 4, 30},
+    {5, 4, L"Intel(R) USB 3.1 eXtensible Host Controller - 1.10 (Microsoft)", nullptr, kPciIds,
+     L"(Standard USB Host Controller)", 4, 4, 0},
+    {5, 7, L"Generic USB Hub", nullptr, kUsbIds, L"(Standard USB HUBs)", 4, 4, 0},
+    {-2, 15, L"USB Input Device", nullptr, kUsbIds, L"Logitech, Inc.", 8, 4, 5},
+    {1, 9, L"Intel(R) Ethernet Connection (%u) I219-V", nullptr, kPciIds, L"Intel", 12, 4, 0},
+    {1, 4, L"Hyper-V Virtual Ethernet Adapter", L"Hyper-V Virtual Ethernet Adapter #%u", L"VMS_MP",
+     L"Microsoft", 36, 4, 0},
+    {6, 8, L"High Definition Audio Device", nullptr, kPciIds, L"Microsoft", 16, 4, 0},
+    {4, 4, L"NVIDIA GeForce RTX 2070", nullptr, kPciIds, L"NVIDIA", 20, 4, 0},
+    {3, 4, L"Standard SATA AHCI Controller", nullptr, kPciIds, L"Standard SATA AHCI Controller", 24,
+     4, 0},
+    {2, 8, L"Disk drive", L"SanDisk Cruzer Blade %u USB Device", kDiskIds,
      L"(Standard disk drives)", 28, 1, 0},
-    {0, &GUID_DEVCLASS_PORTS, 5, L"USB Serial Port", L"USB Serial Port (COM%u)", kUsbIds, L"FTDI",
-     29, 3, 0},
-    {0, &GUID_DEVCLASS_BLUETOOTH, 3, L"Intel(R) Wireless Bluetooth(R)", nullptr, kUsbIds,
-     L"Intel Corporation", 32, 2, 0},
-    {0, &GUID_DEVCLASS_IMAGE, 3, L"HP LaserJet Pro MFP M428f-fdw", nullptr, kUsbIds, L"HP", 34, 2,
-     0},
+    {-3, 5, L"USB Serial Port", L"USB Serial Port (COM%u)", kUsbIds, L"FTDI", 29, 3, 0},
+    {-4, 3, L"Intel(R) Wireless Bluetooth(R)", nullptr, kUsbIds, L"Intel Corporation", 32, 2, 0},
+    {-5, 3, L"HP LaserJet Pro MFP M428f-fdw", nullptr, kUsbIds, L"HP", 34, 2, 0},
 };
 
 // The format's conversions all take the same number.
@@ -167,16 +152,15 @@ DWORD PopulateDevices(DWORD count) {
         const DeviceKind& kind = kKinds[k];
         const DWORD number = ++numbers[k];
         std::wstring ids = Text(kind.hardwareIds, (i * 2654435761u) >> 16) + L"|";
-        for (WCHAR& unit : ids) {
-            unit = unit == L'|' ? 0 : unit;
-        }
+        std::replace(ids.begin(), ids.end(), L'|', L'\0');
         SP_DEVINFO_DATA data;
         data.cbSize = sizeof(data);
         const WCHAR* service = kServices[kind.firstService + next(kind.services)][0];
-        if (SetupDiCreateDeviceInfoW(
-                set, Text(L"BENCH\\DEV_%05u\\0", i).c_str(),
-                kind.category != 0 ? DeviceCategoryTable[kind.category].classGuid : kind.otherClass,
-                nullptr, nullptr, 0, &data) &&
+        if (SetupDiCreateDeviceInfoW(set, Text(L"BENCH\\DEV_%05u\\0", i).c_str(),
+                                     kind.category > 0
+                                         ? DeviceCategoryTable[kind.category].classGuid
+                                         : kOtherClasses[-1 - kind.category],
+                                     nullptr, nullptr, 0, &data) &&
             SetText(set, &data, SPDRP_DEVICEDESC, Text(kind.description, number)) &&
             SetText(set, &data, SPDRP_HARDWAREID, ids) &&
             SetText(set, &data, SPDRP_MFG, kind.manufacturer) &&

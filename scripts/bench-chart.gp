@@ -1,5 +1,4 @@
-# The benchmark's chart from its CSV (scripts/bench.sh; what it shows: BENCHMARKS.md):
-#   gnuplot -e "csv='benchmark.csv'; output='benchmark.png'; build='i686'" bench-chart.gp
+# The benchmark's chart from its CSV, drawn by scripts/bench.sh (what it shows: BENCHMARKS.md).
 set terminal pngcairo size 900,560 font "DejaVu Sans,11"; set output output
 set datafile separator ","; set key top left; set xrange [100:20000]
 set title sprintf("Halvoran under Wine 8 (%s build): median times", build)

@@ -1,12 +1,11 @@
-# BENCHMARKS.md's results table from the benchmark's CSV, between its two marker lines:
-#   awk -f scripts/bench-table.awk benchmark.csv BENCHMARKS.md
+# BENCHMARKS.md with its results table made from the CSV (scripts/bench.sh), between the markers.
 BEGIN { FS = "," }
 FNR == NR && $3 == "memory_walk" { walk = $5 }
 FNR == NR && $3 == "memory_floor" { own = own sprintf(" %.1f |", walk - $5) }
 FNR == NR && $3 == "fill" { head = head " " $2 " devices |"; rule = rule "---|"; floor = floor " " int($6) " |" }
 FNR == NR && FNR > 1 && $3 !~ /^memory/ {
     build = $1
-    row[$3] = row[$3] sprintf(" %.2fx (%.2f-%.2f), %d ms, %d pairs |", $7, $8, $9, $5, $4)
+    row[$3] = row[$3] sprintf(" %.2fx (%.2f-%.2f), %d ms, pairs: %d |", $7, $8, $9, $5, $4)
 }
 FNR == NR { next }
 /^<!-- results end -->/ { skip = 0 }

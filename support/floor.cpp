@@ -2,6 +2,8 @@
 
 #include <wchar.h>
 
+void DiscardFloorRead(void*, const FloorResult*) {}
+
 DWORD RunFloor(const GUID* classGuid, FloorVisitProc visit, void* context) {
     DWORD flags = DIGCF_PRESENT | (classGuid == nullptr ? DIGCF_ALLCLASSES : 0);
     HDEVINFO set = SetupDiGetClassDevsW(classGuid, nullptr, nullptr, flags);
@@ -23,9 +25,7 @@ DWORD RunFloor(const GUID* classGuid, FloorVisitProc visit, void* context) {
             result.ok = SetupDiGetDeviceRegistryPropertyW(set, &data, property, &result.type,
                                                           reinterpret_cast<BYTE*>(buffer), bytes,
                                                           &result.bytes);
-            if (visit != nullptr) {
-                visit(context, &result);
-            }
+            visit(context, &result);
             return result.ok;
         };
         if (!read(kFriendlyName, SPDRP_FRIENDLYNAME, text, sizeof(text))) {
@@ -47,9 +47,7 @@ DWORD RunFloor(const GUID* classGuid, FloorVisitProc visit, void* context) {
                                          &result.bytes) == ERROR_SUCCESS;
             RegCloseKey(key);
         }
-        if (visit != nullptr) {
-            visit(context, &result);
-        }
+        visit(context, &result);
     }
     SetupDiDestroyDeviceInfoList(set);
     return index;

@@ -22,9 +22,10 @@ struct FloorResult {
 };
 
 typedef void (*FloorVisitProc)(void* context, const FloorResult* result);
-
 const DWORD kFloorRefused = 0xffffffff; // the system refused the set
 
-// Reads every device of the class (every class when null), handing each read to visit when
-// given; returns the number of devices.
-DWORD RunFloor(const GUID* classGuid, FloorVisitProc visit = nullptr, void* context = nullptr);
+// Reads every device of the class (every class when null), handing each read to visit (by
+// default, discarded); returns the number of devices.
+void DiscardFloorRead(void* context, const FloorResult* result);
+DWORD RunFloor(const GUID* classGuid, FloorVisitProc visit = DiscardFloorRead,
+               void* context = nullptr);

@@ -10,16 +10,15 @@ HDEVINFO WINAPI RefuseDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {
 }
 
 std::wstring TempPath(const wchar_t* name) {
-    wchar_t folder[MAX_PATH + 1];
-    DWORD length = GetTempPathW(ARRAYSIZE(folder), folder);
-    return std::wstring(folder, length <= MAX_PATH ? length : 0) + name;
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetTempPathW(ARRAYSIZE(folder), folder);
+    return std::wstring(folder) + name;
 }
 
 void PumpMessages() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message != WM_QUIT) {
-            TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
@@ -51,8 +50,6 @@ bool StartProgram(const wchar_t* path, const wchar_t* arguments, DWORD rows, DWO
     std::wstring commandLine = L"\"" + std::wstring(path) + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNOACTIVATE;
     if (!CreateProcessW(path, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &started->process)) {
         return false;
@@ -77,13 +74,12 @@ DWORD CloseProgram(StartedProgram* started, DWORD timeoutMs) {
     if (started->window != nullptr) {
         PostMessageW(started->window, WM_CLOSE, 0, 0);
     }
-    DWORD exitCode = kProgramKilled;
-    if (WaitForSingleObject(started->process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(started->process.hProcess, &exitCode);
-    } else {
-        TerminateProcess(started->process.hProcess, 1);
+    if (WaitForSingleObject(started->process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(started->process.hProcess, kProgramKilled);
         WaitForSingleObject(started->process.hProcess, 5000);
     }
+    DWORD exitCode = kProgramKilled;
+    GetExitCodeProcess(started->process.hProcess, &exitCode);
     CloseHandle(started->process.hThread);
     CloseHandle(started->process.hProcess);
     return exitCode;
