@@ -1,145 +1,66 @@
 #!/bin/sh
-# Benchmark of Halvoran at realistic scale, under Wine, in private prefixes (never ~/.wine).
-#
-#   scripts/bench.sh [--full] [N...]            measure with N devices (default: 200 2000 10000);
-#                                               --full makes three pairs, not one, of each
-#                                               figure at 10000 and adds the walk alone
-#   scripts/bench.sh --populate-only N PREFIX   make PREFIX (a Wine prefix folder) hold N
-#                                               realistic devices, e.g. for a screenshot
-#
-# Builds the tree build/bench-<arch> for the architecture Wine runs here, keeps one prefix per
-# size under it (populated once, reused while bench/populate.cpp is unchanged), measures each
-# size with build/bench-<arch>/bench/halvoran_bench.exe, prints one table and draws the chart
-# build/bench-<arch>/bench-chart.png (docs/benchmark.png is a copy of one).
+# The benchmark, under Wine in prefixes of its own (usage, method and figures: BENCHMARKS.md):
+#   sh scripts/bench.sh                            200, 2,000 and 10,000 devices
+#   sh scripts/bench.sh --populate-only N PREFIX   a prefix holding N devices, e.g. for a screenshot
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-arch=$("$root/scripts/arch.sh")
-build="$root/build/bench-$arch"
-started=$(date +%s)
-
-"$root/scripts/setup.sh" bench
-mkdir -p "$root/build"
-echo "bench: building $build"
-"$root/scripts/build.sh" "$arch" --dir "$build" -DHALVORAN_TESTS=OFF >"$build.build.log" 2>&1 ||
-    { tail -30 "$build.build.log"; exit 1; }
-bench_exe="$build/bench/halvoran_bench.exe"
-plan_version=$(cat "$root/bench/populate.cpp" | md5sum | cut -c1-12)
-
-# Windows paths of files in the Linux tree, for the benchmark's command line.
-winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
-
-# Runs a Windows program of this tree in the prefix $WINEPREFIX; its output goes through a
-# file (Wine's helper processes inherit the standard handles).
-run_wine() {
-    log=$(mktemp "$build/.bench-run.XXXXXX")
-    status=0
-    "$WINE" "$@" >"$log" 2>&1 </dev/null || status=$?
-    cat "$log"
-    rm -f "$log"
-    return $status
+build="$root/build/$("$root/scripts/arch.sh")"
+bench="$build/bench"
+if [ -z "${HALVORAN_BENCH_START:-}" ]; then
+    HALVORAN_BENCH_START=$(date +%s) && export HALVORAN_BENCH_START
+    "$root/scripts/setup.sh" bench
+    "$root/scripts/build.sh" "$(basename "$build")" --target Halvoran --target halvoran_bench
+    # One display for the whole run: the caller's, else an Xvfb of its own.
+    [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" sh "$0" "$@"
+fi
+stamp="$(md5sum <"$root/bench/populate.cpp" | cut -c1-12)"
+csv="$bench/benchmark.csv"
+win() { echo "Z:$1" | sed 's|/|\\|g'; }
+# The benchmark under Wine; its output through a file (Wine's helpers inherit standard handles).
+wine_bench() {
+    "$WINE" "$bench/halvoran_bench.exe" "$@" >"$bench/wine.log" 2>&1 </dev/null ||
+        { cat "$bench/wine.log"; return 1; }
 }
-
-# Wine sessions (scripts/wine-session.sh), one prefix at a time: the prefix's server and, unless
-# DISPLAY is set, a display of its own. Stopping the session ends the prefix's programs and saves
-# its registry.
-user_display=${DISPLAY:-}
-session=""
-session_start() {
-    if [ -n "$user_display" ]; then DISPLAY=$user_display; export DISPLAY; else unset DISPLAY; fi
-    HALVORAN_WINEPREFIX=$1
-    export HALVORAN_WINEPREFIX
-    session=$1
-    "$root/scripts/wine-session.sh" start "$build"
+# Runs a command with the server of the prefix $1 up, and ends the server after it.
+in_prefix() {
+    HALVORAN_WINEPREFIX=$1 && export HALVORAN_WINEPREFIX && shift
+    "$root/scripts/wine-server.sh" up "$build"
     . "$build/wine-env.sh"
+    "$@"
+    "$root/scripts/wine-server.sh" down "$build"
+    unset HALVORAN_WINEPREFIX
 }
-session_stop() {
-    "$root/scripts/wine-session.sh" stop "$build"
-    session=""
-}
-trap '[ -z "$session" ] || session_stop' EXIT
-
-# A fresh prefix: booted once into a template (by its first session), then copies.
-make_prefix() {
-    target=$1
-    template="$build/bench-prefix-template"
-    if [ ! -f "$template/.session-ready" ]; then
-        echo "bench: creating a Wine prefix (once)"
-        rm -rf "$template"
-        session_start "$template"
-        session_stop
-    fi
-    rm -rf "$target"
-    cp -a "$template" "$target"
-    rm -rf "$target/.halvoran-session"
-}
-
-# Populates the session's prefix with N devices unless it already holds this plan's N devices.
+trap '[ -z "${HALVORAN_WINEPREFIX:-}" ] || "$root/scripts/wine-server.sh" down "$build"' EXIT
+# Makes the prefix $2 hold $1 devices of this generator, once (a fresh prefix, or one it made).
 populate() {
-    n=$1
-    marker="$WINEPREFIX/.halvoran-bench-devices"
-    if [ -f "$marker" ] && [ "$(cat "$marker")" = "$n $plan_version" ]; then
-        echo "bench: $WINEPREFIX already holds $n devices"
-        return 0
-    fi
-    if [ -f "$marker" ]; then
-        echo "bench: $WINEPREFIX holds other devices ($(cat "$marker")); use a fresh prefix" >&2
-        return 1
-    fi
-    t0=$(date +%s)
-    run_wine "$bench_exe" populate "$n"
-    # The registry is saved when the session ends.
-    prefix=$WINEPREFIX
-    session_stop
-    echo "$n $plan_version" >"$marker"
-    echo "bench: populated $n devices in $(($(date +%s) - t0)) s"
-    session_start "$prefix"
+    [ "$(cat "$2/.bench-devices" 2>/dev/null)" = "$1 $stamp" ] && return 0
+    in_prefix "$2" wine_bench populate "$1"
+    echo "$1 $stamp" >"$2/.bench-devices"
 }
-
 if [ "${1:-}" = "--populate-only" ]; then
-    n=${2:?number of devices}
-    session_start "$(mkdir -p "${3:?prefix folder}" && cd "$3" && pwd)"
-    populate "$n"
-    session_stop
+    populate "${2:?devices}" "$(mkdir -p "${3:?prefix}" && cd "$3" && pwd)"
     exit 0
 fi
-
-full=""
-if [ "${1:-}" = "--full" ]; then
-    full=full
-    shift
-fi
-sizes=${*:-200 2000 10000}
-
-results=""
-for n in $sizes; do
-    prefix="$build/bench-prefix-$n"
-    marker="$prefix/.halvoran-bench-devices"
-    if [ ! -f "$marker" ] || [ "$(cat "$marker")" != "$n $plan_version" ]; then
-        make_prefix "$prefix"
+measure() {
+    wine_bench measure "$1" "$2" "$(win "$build/Halvoran.exe")" "$(win "$csv")"
+    wine_bench memory walk "$(win "$csv")"
+    wine_bench memory floor "$(win "$csv")"
+}
+echo "build,devices,figure,pairs,median,base,ratio,lowest,highest" >"$csv"
+# Each size: devices, pairs of the fill and of the export, pairs of the start-up.
+for size in 200:15:7 2000:4:3 10000:2:1; do
+    n=${size%%:*} pairs=${size#*:} prefix="$bench/prefix-${size%%:*}"
+    if [ "$(cat "$prefix/.bench-devices" 2>/dev/null)" != "$n $stamp" ]; then
+        [ -d "$bench/prefix-booted" ] || in_prefix "$bench/prefix-booted" true
+        rm -rf "$prefix"
+        cp -a "$bench/prefix-booted" "$prefix"
+        populate "$n" "$prefix"
     fi
-    session_start "$prefix"
-    populate "$n"
-    # The stability run (1,000 category changes, 100 exports) at workstation sizes only.
-    soak=""
-    [ "$n" -le 500 ] && soak=soak
-    t0=$(date +%s)
-    run_wine "$bench_exe" measure "$n" "$(winpath "$build/Halvoran.exe")" \
-        "$(winpath "$build/bench/halvoran_bare_window.exe")" \
-        "$(winpath "$build/bench-results-$n.txt")" $soak $full
-    session_stop
-    echo "bench: measured $n devices in $(($(date +%s) - t0)) s"
-    results="$results $(winpath "$build/bench-results-$n.txt")"
+    in_prefix "$prefix" measure "${pairs%:*}" "${pairs#*:}"
 done
-
-echo
-session_start "$build/bench-prefix-$(echo "$sizes" | cut -d' ' -f1)"
-# shellcheck disable=SC2086
-run_wine "$bench_exe" table $results | tee "$build/bench-table.txt"
-# shellcheck disable=SC2086
-run_wine "$bench_exe" chart $results | tr -d '\r' >"$build/bench-chart.dat"
-session_stop
-gnuplot -e "data='$build/bench-chart.dat'; output='$build/bench-chart.png'; build='$arch'" \
+cp "$csv" "$root/docs/benchmark.csv"
+gnuplot -e "csv='$csv'; output='$root/docs/benchmark.png'; build='$(basename "$build")'" \
     "$root/scripts/bench-chart.gp"
-echo
-echo "bench: whole run $(($(date +%s) - started)) s (table in $build/bench-table.txt," \
-    "chart in $build/bench-chart.png)"
+awk -f "$root/scripts/bench-table.awk" "$csv" "$root/BENCHMARKS.md" >"$bench/BENCHMARKS.md"
+mv "$bench/BENCHMARKS.md" "$root/BENCHMARKS.md"
+echo "bench: $(($(date +%s) - HALVORAN_BENCH_START)) s; docs/benchmark.csv, .png and BENCHMARKS.md"

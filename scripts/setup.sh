@@ -24,8 +24,8 @@ release="cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 git zip"
 # program built as by Visual Studio (clang-cl, lld-link, llvm-rc, Wine's headers and libraries).
 test="$build $wine $release googletest reprotest faketime disorderfs unzip file clang-tools-14
 lld-14 llvm-14 libwine-dev libwine-dev:i386"
-# The benchmark: the PCI and USB ID lists its devices are named from, gnuplot for the chart.
-bench="$build $wine pci.ids usb.ids gnuplot-nox"
+# The benchmark: gnuplot for its chart.
+bench="$build $wine gnuplot-nox"
 
 all="$run $test $bench"
 case "${1:-}" in

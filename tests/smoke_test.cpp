@@ -4,9 +4,10 @@
 #include <string>
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include "test_devices.h"
+#include "test_text.h"
+#include "test_ui.h"
 
 namespace {
 
@@ -17,44 +18,19 @@ TEST(ProgramTest, OpensListingEveryPresentDeviceAndClosesWithExitCodeZero) {
     ASSERT_GT(GetEnvironmentVariableW(L"HALVORAN_EXE", path, ARRAYSIZE(path)), 0u);
     ASSERT_EQ(nullptr, FindWindowW(L"HalvoranClass", nullptr)) << "a Halvoran window is open";
     RemoveLeftoverTestData();
+    const DWORD present = CountPresentDevices(nullptr);
 
-    std::wstring commandLine = L"\"" + std::wstring(path) + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION program = {};
-    ASSERT_TRUE(CreateProcessW(path, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &program))
-        << GetLastError();
-
-    // The window becomes visible once its list is filled.
-    HWND window = nullptr;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kDeadlineMs;) {
-        window = FindWindowW(L"HalvoranClass", L"Halvoran");
-        if ((window != nullptr && IsWindowVisible(window)) ||
-            WaitForSingleObject(program.hProcess, 50) != WAIT_TIMEOUT) {
-            break;
-        }
+    StartedProgram program;
+    EXPECT_TRUE(StartProgram(path, L"", present, kDeadlineMs, &program))
+        << "no visible window listing " << present << " devices within " << kDeadlineMs << " ms";
+    ASSERT_NE(nullptr, program.process.hProcess) << GetLastError();
+    if (program.window != nullptr) {
+        EXPECT_WTEXT(L"HalvoranClass", ClassName(program.window));
+        EXPECT_WTEXT(L"Halvoran", WindowText(program.window));
+        // The window becomes visible once its list is filled.
+        EXPECT_EQ(present, program.rowsWhenShown);
     }
-    DWORD exitCode = 1234;
-    if (window != nullptr && IsWindowVisible(window)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        EXPECT_EQ(program.dwProcessId, owner);
-        EXPECT_EQ(static_cast<LRESULT>(CountPresentDevices(nullptr)),
-                  SendMessageW(GetDlgItem(window, 1002), LVM_GETITEMCOUNT, 0, 0));
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(program.hProcess, kDeadlineMs))
-            << "the program did not end after WM_CLOSE";
-        GetExitCodeProcess(program.hProcess, &exitCode);
-        EXPECT_EQ(0u, exitCode);
-    } else {
-        ADD_FAILURE() << "no visible window within " << kDeadlineMs << " ms";
-    }
-    if (WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(program.hProcess, 99);
-    }
-    CloseHandle(program.hThread);
-    CloseHandle(program.hProcess);
+    EXPECT_EQ(0u, CloseProgram(&program, kDeadlineMs)) << "the program did not end after WM_CLOSE";
 }
 
 } // namespace

@@ -6,8 +6,8 @@
 
 #include <functional>
 
+#include "process_counters.h"
 #include "report/export.h"
-#include "support/process_counters.h"
 #include "test_devices.h"
 #include "test_text.h"
 #include "test_ui.h"
@@ -27,16 +27,6 @@ DWORD CountOwnHandles() {
 
 DWORD CountOwnWindows() {
     return CountProcessWindows(GetCurrentProcessId());
-}
-
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message != WM_QUIT) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
 }
 
 // One device in the class of each category with a class, each with a service whose ImagePath the

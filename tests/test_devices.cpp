@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "support/floor.h"
 #include "test_text.h"
 
 static bool EnvironmentSays(const wchar_t* name) {
@@ -88,11 +89,19 @@ bool SetTestDeviceText(TestDevice* device, DWORD property, const WCHAR* text) {
                                  static_cast<DWORD>((wcslen(text) + 1) * sizeof(WCHAR)));
 }
 
+// Removes a device. Wine's removal passes the device's service name to OpenServiceW as stored,
+// reading past it when a test stored it without its terminator: a terminated one goes first.
+static void RemoveDevice(HDEVINFO set, SP_DEVINFO_DATA* data) {
+    SetupDiSetDeviceRegistryPropertyW(set, data, SPDRP_SERVICE, reinterpret_cast<const BYTE*>(L""),
+                                      sizeof(L""));
+    SetupDiRemoveDevice(set, data);
+}
+
 void RemoveTestDevice(TestDevice* device) {
     if (device->set == INVALID_HANDLE_VALUE) { // none made, or removed already
         return;
     }
-    SetupDiRemoveDevice(device->set, &device->data);
+    RemoveDevice(device->set, &device->data);
     SetupDiDestroyDeviceInfoList(device->set);
     device->set = INVALID_HANDLE_VALUE;
 }
@@ -129,7 +138,7 @@ void RemoveLeftoverTestData() {
             WCHAR id[200];
             if (SetupDiGetDeviceInstanceIdW(set, &data, id, ARRAYSIZE(id), nullptr) &&
                 _wcsnicmp(id, L"ROOT\\HALVORAN_TEST", 18) == 0) {
-                SetupDiRemoveDevice(set, &data);
+                RemoveDevice(set, &data);
             }
         }
         SetupDiDestroyDeviceInfoList(set);
@@ -173,6 +182,7 @@ bool CreateShownTestDevice(const GUID* classGuid, const WCHAR* name, const Liste
                             static_cast<DWORD>((image.size() + 1) * sizeof(WCHAR))) &&
            CreateTestDevice(classGuid, name, device) &&
            SetTestDeviceText(device, SPDRP_FRIENDLYNAME, shown.name.c_str()) &&
+           SetTestDeviceText(device, SPDRP_DEVICEDESC, L"(description hidden by the name)") &&
            SetTestDeviceProperty(device, SPDRP_HARDWAREID, ids.c_str(),
                                  static_cast<DWORD>((ids.size() + 1) * sizeof(WCHAR))) &&
            SetTestDeviceText(device, SPDRP_MFG, shown.manufacturer.c_str()) &&
@@ -195,12 +205,6 @@ std::wstring ReportRecord(unsigned long number, const ListedDevice& d) {
            L"\r\nPilote associ\u00e9 : " + d.driverFile + L"\r\n\r\n";
 }
 
-std::wstring TempPath(const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(ARRAYSIZE(folder), folder);
-    return std::wstring(folder) + name;
-}
-
 Bytes FileBytes(const std::wstring& path) {
     Bytes bytes(4 << 20);
     FILE* in = _wfopen(path.c_str(), L"rb");
@@ -211,45 +215,18 @@ Bytes FileBytes(const std::wstring& path) {
     return bytes;
 }
 
-// A property that fits in 1024 bytes, up to its first zero unit and never past 511 units.
-static bool ReadProperty(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property, std::wstring* text) {
-    std::vector<wchar_t> units(512, 0);
-    if (!SetupDiGetDeviceRegistryPropertyW(set, data, property, nullptr,
-                                           reinterpret_cast<BYTE*>(units.data()), 1024, nullptr)) {
-        return false;
-    }
-    *text = std::wstring(units.data(), 511).c_str();
-    return true;
-}
-
-// The last component of the service's ImagePath (REG_SZ or REG_EXPAND_SZ of at most 2048
-// bytes, an odd last byte one more unit with a zero high byte), one closing quote dropped unless
-// alone, at most 511 units; "N/A" when there is none. Read here, apart from the program's code.
-static std::wstring DriverFileOf(HDEVINFO set, SP_DEVINFO_DATA* data) {
-    std::vector<wchar_t> service(256, 0);
-    if (!SetupDiGetDeviceRegistryPropertyW(set, data, SPDRP_SERVICE, nullptr,
-                                           reinterpret_cast<BYTE*>(service.data()), 512, nullptr)) {
+// The last component of an ImagePath (REG_SZ or REG_EXPAND_SZ of at most 2048 bytes, an odd last
+// byte one more unit with a zero high byte), one closing quote dropped unless alone, at most 511
+// units; "N/A" when there is none, or no service, or no key.
+static std::wstring DriverFileOf(const FloorResult& read) {
+    if (!read.ok || (read.type != REG_SZ && read.type != REG_EXPAND_SZ)) {
         return L"N/A";
     }
-    const std::wstring path =
-        std::wstring(kServicesKey) + L"\\" + std::wstring(service.data(), 255).c_str();
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS) {
-        return L"N/A";
+    std::vector<wchar_t> image(read.data, read.data + 1024);
+    if (read.bytes % 2 != 0 && read.bytes / 2 < image.size()) {
+        image[read.bytes / 2] &= 0xFF;
     }
-    std::vector<wchar_t> image(1024, 0);
-    DWORD type = 0, bytes = 2048;
-    LONG status = RegQueryValueExW(key, L"ImagePath", nullptr, &type,
-                                   reinterpret_cast<BYTE*>(image.data()), &bytes);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return L"N/A";
-    }
-    if (bytes % 2 != 0 && bytes / 2 < image.size()) {
-        image[bytes / 2] &= 0xFF;
-    }
-    const DWORD units = std::min<DWORD>((bytes + 1) / 2, 1023);
+    const DWORD units = std::min<DWORD>((read.bytes + 1) / 2, 1023);
     const std::wstring text = std::wstring(image.data(), units).c_str();
     std::wstring file = text.substr(text.find_last_of(L"\\/") + 1); // npos + 1: from the start
     if (file.size() > 1 && file.back() == L'"') {
@@ -258,27 +235,27 @@ static std::wstring DriverFileOf(HDEVINFO set, SP_DEVINFO_DATA* data) {
     return file.empty() ? L"N/A" : file.substr(0, 511);
 }
 
+// A device's four texts by the tests' own rules, from what the floor read: a property whole up to
+// its first zero unit, never past 511 units; the driver file from the ImagePath's bytes.
+static void CollectListed(void* context, const FloorResult* read) {
+    std::vector<ListedDevice>& devices = *static_cast<std::vector<ListedDevice>*>(context);
+    if (read->read == kFriendlyName) {
+        devices.push_back({L"Inconnu", L"N/A", L"N/A", L"N/A"});
+    }
+    ListedDevice& d = devices.back();
+    std::wstring* field[] = {&d.name, &d.name, &d.hardwareId, &d.manufacturer, nullptr, nullptr};
+    if (read->read == kImagePath) {
+        d.driverFile = DriverFileOf(*read);
+    } else if (read->ok && field[read->read] != nullptr) {
+        *field[read->read] = std::wstring(read->data, 511).c_str();
+    }
+}
+
 std::vector<ListedDevice> ReadPresentDevices(const GUID* classGuid) {
     std::vector<ListedDevice> devices;
-    HDEVINFO set = SetupDiGetClassDevsW(classGuid, nullptr, nullptr,
-                                        DIGCF_PRESENT | (classGuid ? 0 : DIGCF_ALLCLASSES));
-    if (set == INVALID_HANDLE_VALUE) {
+    if (RunFloor(classGuid, CollectListed, &devices) == kFloorRefused) {
         ADD_FAILURE() << "the system refused the device set";
-        return devices;
     }
-    SP_DEVINFO_DATA data = {};
-    data.cbSize = sizeof(data);
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
-        ListedDevice d = {L"Inconnu", L"N/A", L"N/A", L"N/A"};
-        if (!ReadProperty(set, &data, SPDRP_FRIENDLYNAME, &d.name)) {
-            ReadProperty(set, &data, SPDRP_DEVICEDESC, &d.name);
-        }
-        ReadProperty(set, &data, SPDRP_HARDWAREID, &d.hardwareId);
-        ReadProperty(set, &data, SPDRP_MFG, &d.manufacturer);
-        d.driverFile = DriverFileOf(set, &data);
-        devices.push_back(d);
-    }
-    SetupDiDestroyDeviceInfoList(set);
     return devices;
 }
 
@@ -304,12 +281,12 @@ ScopedDeviceSetApi::~ScopedDeviceSetApi() {
 
 DeviceSetCalls g_deviceSetCalls;
 
-HDEVINFO WINAPI RefusedDeviceSet(const GUID* classGuid, PCWSTR, HWND, DWORD flags) {
+HDEVINFO WINAPI RefusedDeviceSet(const GUID* classGuid, PCWSTR enumerator, HWND parent,
+                                 DWORD flags) {
     ++g_deviceSetCalls.opens;
     g_deviceSetCalls.classGuid = classGuid;
     g_deviceSetCalls.flags = flags;
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
+    return RefuseDeviceSet(classGuid, enumerator, parent, flags);
 }
 
 HDEVINFO WINAPI EmptyDeviceSet(const GUID*, PCWSTR, HWND, DWORD) {

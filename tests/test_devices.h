@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "inventory/device_enum.h"
+#include "support/helpers.h"
 
 // True when this process runs under Wine (ntdll.dll exports wine_get_version), unless
 // HALVORAN_TEST_ASSUME_WINDOWS=1 is set: the tests then behave as on Windows.
@@ -74,16 +75,17 @@ bool WriteTestService(const WCHAR* service, DWORD type, const void* data, DWORD 
 // stopped half way.
 void RemoveLeftoverTestData();
 
-// One present device as the system describes it, read straight from SetupAPI and the registry
-// without the program's code: the four texts a user must see for it.
+// One present device as the system describes it, read by the floor (support/floor.h) and turned
+// into the four texts a user must see by the tests' own rules, without the program's code.
 struct ListedDevice {
     std::wstring name, hardwareId, manufacturer, driverFile;
     bool operator==(const ListedDevice& other) const;
 };
 std::ostream& operator<<(std::ostream& out, const ListedDevice& device);
 
-// Creates a device that must read as shown: its friendly name, its hardware IDs (shown's, then
-// another), its maker, and the service whose ImagePath (REG_EXPAND_SZ) ends in its driver file.
+// Creates a device that must read as shown: its friendly name (over a description of its own),
+// its hardware IDs (shown's, then another), its maker, and the service whose ImagePath
+// (REG_EXPAND_SZ) ends in its driver file.
 bool CreateShownTestDevice(const GUID* classGuid, const WCHAR* name, const ListedDevice& shown,
                            const WCHAR* service, TestDevice* device);
 
@@ -94,8 +96,7 @@ std::wstring DetailsOf(const ListedDevice& device);
 extern const std::wstring kReportHead;
 std::wstring ReportRecord(unsigned long number, const ListedDevice& device);
 
-// A file of that name in the temporary folder, and every byte of a file (none when unreadable).
-std::wstring TempPath(const wchar_t* name);
+// Every byte of a file (none when unreadable).
 std::vector<unsigned char> FileBytes(const std::wstring& path);
 
 // The present devices of the class (every class when null), in the system's order.
@@ -124,6 +125,7 @@ struct DeviceSetCalls {
     DWORD flags;
 };
 extern DeviceSetCalls g_deviceSetCalls;
-HDEVINFO WINAPI RefusedDeviceSet(const GUID* classGuid, PCWSTR, HWND, DWORD flags); // access denied
+HDEVINFO WINAPI RefusedDeviceSet(const GUID* classGuid, PCWSTR, HWND,
+                                 DWORD flags);                    // the shared one
 HDEVINFO WINAPI EmptyDeviceSet(const GUID*, PCWSTR, HWND, DWORD); // valid, holding no device
 BOOL WINAPI CountedDestroy(HDEVINFO set);                         // destroys it for real

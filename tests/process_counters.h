@@ -1,8 +1,7 @@
 #pragma once
 
 // What a process holds: its kernel handles and its windows, counted from outside its own
-// bookkeeping (GetProcessHandleCount and GetGuiResources are stubs in Wine 8). Shared by the
-// soak test and the benchmark.
+// bookkeeping (GetProcessHandleCount and GetGuiResources are stubs in Wine 8), for the soak test.
 
 #include <windows.h>
 

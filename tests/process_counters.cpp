@@ -1,4 +1,4 @@
-#include "support/process_counters.h"
+#include "process_counters.h"
 
 #include <vector>
 
