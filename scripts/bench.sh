@@ -11,16 +11,13 @@ if [ -z "${HALVORAN_BENCH_START:-}" ]; then
     "$root/scripts/setup.sh" bench
     "$root/scripts/build.sh" "$(basename "$build")" --target Halvoran --target halvoran_bench
     # One display for the whole run: the caller's, else an Xvfb of its own.
-    [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" sh "$0" "$@"
+    [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x800x24" sh "$0" "$@"
 fi
-stamp="$(md5sum <"$root/bench/populate.cpp" | cut -c1-12)"
-csv="$bench/benchmark.csv"
+csv="$bench/benchmark.csv" stamp="$(md5sum <"$root/bench/populate.cpp" | cut -c1-12)"
 win() { echo "Z:$1" | sed 's|/|\\|g'; }
 # The benchmark under Wine; its output through a file (Wine's helpers inherit standard handles).
-wine_bench() {
-    "$WINE" "$bench/halvoran_bench.exe" "$@" >"$bench/wine.log" 2>&1 </dev/null ||
-        { cat "$bench/wine.log"; return 1; }
-}
+wine_bench() { "$WINE" "$bench/halvoran_bench.exe" "$@" >"$bench/wine.log" 2>&1 </dev/null ||
+    { cat "$bench/wine.log"; return 1; }; }
 # Runs a command with the server of the prefix $1 up, and ends the server after it.
 in_prefix() {
     HALVORAN_WINEPREFIX=$1 && export HALVORAN_WINEPREFIX && shift
@@ -37,10 +34,8 @@ populate() {
     in_prefix "$2" wine_bench populate "$1"
     echo "$1 $stamp" >"$2/.bench-devices"
 }
-if [ "${1:-}" = "--populate-only" ]; then
-    populate "${2:?devices}" "$(mkdir -p "${3:?prefix}" && cd "$3" && pwd)"
-    exit 0
-fi
+[ "${1:-}" != --populate-only ] ||
+    { populate "${2:?devices}" "$(mkdir -p "${3:?prefix}" && cd "$3" && pwd)"; exit 0; }
 measure() {
     wine_bench measure "$1" "$2" "$(win "$build/Halvoran.exe")" "$(win "$csv")"
     wine_bench memory walk "$(win "$csv")"
@@ -52,8 +47,7 @@ for size in 200:15:7 2000:4:3 10000:2:1; do
     n=${size%%:*} pairs=${size#*:} prefix="$bench/prefix-${size%%:*}"
     if [ "$(cat "$prefix/.bench-devices" 2>/dev/null)" != "$n $stamp" ]; then
         [ -d "$bench/prefix-booted" ] || in_prefix "$bench/prefix-booted" true
-        rm -rf "$prefix"
-        cp -a "$bench/prefix-booted" "$prefix"
+        rm -rf "$prefix" && cp -a "$bench/prefix-booted" "$prefix"
         populate "$n" "$prefix"
     fi
     in_prefix "$prefix" measure "${pairs%:*}" "${pairs#*:}"
@@ -61,6 +55,6 @@ done
 cp "$csv" "$root/docs/benchmark.csv"
 gnuplot -e "csv='$csv'; output='$root/docs/benchmark.png'; build='$(basename "$build")'" \
     "$root/scripts/bench-chart.gp"
-awk -f "$root/scripts/bench-table.awk" "$csv" "$root/BENCHMARKS.md" >"$bench/BENCHMARKS.md"
-mv "$bench/BENCHMARKS.md" "$root/BENCHMARKS.md"
+awk -f "$root/scripts/bench-table.awk" "$csv" "$root/BENCHMARKS.md" >"$bench/BENCHMARKS.md" &&
+    mv "$bench/BENCHMARKS.md" "$root/BENCHMARKS.md"
 echo "bench: $(($(date +%s) - HALVORAN_BENCH_START)) s; docs/benchmark.csv, .png and BENCHMARKS.md"

@@ -1,7 +1,6 @@
 #!/bin/sh
-# The release is reproducible (reprotest) and holds what it should (CONTRIBUTING.md, "The
-# release"); the first build's dist/ is kept in WORK_DIR/out/control/source-root/dist.
-#   scripts/release-check.sh WORK_DIR
+# scripts/release-check.sh WORK_DIR: the release is reproducible (reprotest) and holds what it
+# should (CONTRIBUTING.md, "The release"); the first build's dist/ stays in WORK_DIR/out/control.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:?work folder}
@@ -21,10 +20,9 @@ reprotest --no-diffoscope --store-dir "$work/out" --variations=+all,-user_group 
     { cat "$work/reprotest.log"; exit 1; }
 sed -n '/^No differences/,$p' "$work/reprotest.log"
 
-# The zip is named after CMakeLists.txt's version, -dirty when tracked files differ from the
-# commit; LISEZMOI.txt and BUILDINFO.txt carry that version, and BUILDINFO.txt the commit.
-dist="$work/out/control/source-root/dist"
-status=0
+# CMakeLists.txt's version (-dirty for changed tracked files) names the zip, is in LISEZMOI.txt
+# and BUILDINFO.txt, which also names the commit.
+dist="$work/out/control/source-root/dist" status=0
 fail() { echo "release-check: $*"; status=1; }
 version=$(sed -n 's/^project(Halvoran VERSION \([0-9][0-9.]*\)[ )].*/\1/p' "$root/CMakeLists.txt")
 [ -z "$(git -C "$root" status --porcelain --untracked-files=no)" ] || version="$version-dirty"

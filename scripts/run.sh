@@ -1,9 +1,7 @@
 #!/bin/sh
-# Builds Halvoran and opens it under Wine (the README's run command). With a display, the window
-# opens there and the command returns once it is closed. Without one, the program runs under
-# Xvfb: once its window is shown and painted, a screenshot of it is saved as build/screenshot.png
-# and its path printed, then the program is closed like a user closes it. Only the program is
-# built, and only what building and showing it needs is installed.
+# Builds the program only and opens it under Wine (the README's run command): on the display,
+# until it is closed; with none, under Xvfb, where the painted window is saved as
+# build/screenshot.png (its path printed) and the program closed as a user closes it.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 arch=$(sh "$root/scripts/arch.sh")
@@ -17,15 +15,11 @@ fi
 
 # A Wine prefix and server of its own, beside the tests' of the same tree: a test run at the
 # same time never sees this window, and the close below reaches only this program.
-HALVORAN_WINEPREFIX="$build/wineprefix-run"
-export HALVORAN_WINEPREFIX
+export HALVORAN_WINEPREFIX="$build/wineprefix-run"
 work=$(mktemp -d)
 trap 'sh "$root/scripts/wine-server.sh" down "$build"; rm -rf "$work"' EXIT
 sh "$root/scripts/wine-server.sh" up "$build"
-if [ "${1:-}" != --screenshot ]; then
-    "$build/wine-run.sh" "$build/Halvoran.exe"
-    exit
-fi
+[ "${1:-}" = --screenshot ] || { "$build/wine-run.sh" "$build/Halvoran.exe"; exit; }
 
 . "$build/wine-env.sh"
 log="$build/run.log"

@@ -4,9 +4,8 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh test
 
-# The program is a 32-bit Windows program: its i686 build is always made and checked. Where this
-# machine cannot run 32-bit code, the same sources are also built for x86_64 and the tests that
-# run under Wine use that build.
+# The i686 build, the program, is always made and checked; where this machine runs no 32-bit
+# code, the tests that run under Wine use an x86_64 build of the same sources.
 sh scripts/build.sh i686
 arch=$(sh scripts/arch.sh)
 if [ "$arch" != i686 ]; then
@@ -14,8 +13,8 @@ if [ "$arch" != i686 ]; then
     sh scripts/build.sh "$arch"
     ctest --preset mingw-i686 -L host
 fi
-# One display for the run: the caller's, else an Xvfb of its own. The fixture wine ends the run's
-# wineserver; the trap ends it when ctest is interrupted.
+# One display for the run: the caller's, else an Xvfb of its own. The fixture wine ends the
+# run's wineserver, and so does the trap when ctest is interrupted.
 trap 'sh scripts/wine-server.sh down "build/$arch"' EXIT
 [ -n "${DISPLAY:-}" ] || set -- xvfb-run -a -s "-screen 0 1280x800x24"
 "$@" ctest --preset "mingw-$arch"

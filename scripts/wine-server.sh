@@ -1,8 +1,7 @@
 #!/bin/sh
-# The wineserver of one run's private Wine prefix, BUILD_DIR's own unless HALVORAN_WINEPREFIX
-# names another (never ~/.wine):   scripts/wine-server.sh up|down BUILD_DIR
-# up boots the prefix the first time and keeps its server up (wineserver -p) for the run's
-# programs; down ends them and the server, which saves the registry. Nothing else is touched.
+# scripts/wine-server.sh up|down BUILD_DIR: the wineserver of one run's private Wine prefix
+# (BUILD_DIR's own unless HALVORAN_WINEPREFIX names another; never ~/.wine). up boots it once and
+# keeps its server up; down ends its programs and server (saving the registry), nothing else.
 set -eu
 . "$(cd "${2:?build directory}" && pwd)/wine-env.sh"
 mkdir -p "$WINEPREFIX"
