@@ -86,10 +86,11 @@ static void FillAndDraw(HWND window) {
 // The fill and the export against the floor, then the start-up against the bare window.
 static int Measure(int pairs, int startupPairs, const wchar_t* program, FILE* csv) {
     // The program's main window, created with the set refused (its creation walks nothing), shown.
+    const DeviceSetApi system = g_deviceSetApi;
     g_deviceSetApi.getClassDevs = RefuseDeviceSet;
     RegisterMainWindowClass(GetModuleHandleW(nullptr));
     HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
-    g_deviceSetApi.getClassDevs = SetupDiGetClassDevsW;
+    g_deviceSetApi = system;
     ShowWindow(window, SW_SHOWNOACTIVATE);
     PumpMessages();
 
